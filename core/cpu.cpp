@@ -1,0 +1,69 @@
+#include "core/cpu.h"
+
+#include <cstring>
+
+#include "core/memory.h"
+
+Cpu::Cpu() : memory(std::make_unique<uint8_t[]>(kMemorySize)) {}
+
+void resetCpu(Cpu& cpu) {
+    cpu.segOverride = cpu.repPrefix = cpu.repnzPrefix = cpu.stopRequested = 0;
+
+    std::memset(cpu.memory.get(), 0, kMemorySize);
+    // Every vector points at FFFF:0008, where a lone RETF returns from an unclaimed INT.
+    cpu.memory[0xFFFF8] = 0xCB;
+    for (uint32_t vector = 0; vector < 256; ++vector) {
+        writeWordLinear(cpu, vector * 4, 0x0008);
+        writeWordLinear(cpu, vector * 4 + 2, 0xFFFF);
+    }
+
+    cpu.ax = cpu.bx = cpu.cx = cpu.dx = cpu.bp = cpu.si = cpu.di = cpu.sp = cpu.ip = 0;
+    cpu.cs = cpu.ds = cpu.es = cpu.ss = 0x1000;
+
+    // TF, AF and PF keep whatever they held.
+    cpu.ofFlag = cpu.dfFlag = cpu.sfFlag = cpu.zfFlag = cpu.cfFlag = 0;
+    cpu.ifFlag = 1;
+
+    std::deque<uint16_t>().swap(cpu.IpHistory);
+}
+
+uint16_t packFlags(const Cpu& cpu) {
+    return static_cast<uint16_t>(cpu.ofFlag << 11 | cpu.dfFlag << 10 | cpu.ifFlag << 9 | cpu.tfFlag << 8 |
+                                 cpu.sfFlag << 7 | cpu.zfFlag << 6 | cpu.afFlag << 4 | cpu.pfFlag << 2 |
+                                 cpu.cfFlag);
+}
+
+void unpackFlags(Cpu& cpu, uint16_t word) {
+    cpu.ofFlag = (word >> 11) & 1;
+    cpu.dfFlag = (word >> 10) & 1;
+    cpu.ifFlag = (word >> 9) & 1;
+    cpu.tfFlag = (word >> 8) & 1;
+    cpu.sfFlag = (word >> 7) & 1;
+    cpu.zfFlag = (word >> 6) & 1;
+    cpu.afFlag = (word >> 4) & 1;
+    cpu.pfFlag = (word >> 2) & 1;
+    cpu.cfFlag = word & 1;
+}
+
+namespace {
+uint16_t* wordRegister(Cpu& cpu, unsigned n) {
+    uint16_t* const table[8] = {&cpu.ax, &cpu.cx, &cpu.dx, &cpu.bx, &cpu.sp, &cpu.bp, &cpu.si, &cpu.di};
+    return table[n & 7];
+}
+}  // namespace
+
+uint16_t getReg16(const Cpu& cpu, unsigned n) { return *wordRegister(const_cast<Cpu&>(cpu), n); }
+
+void setReg16(Cpu& cpu, unsigned n, uint16_t value) { *wordRegister(cpu, n) = value; }
+
+// Byte registers 0-3 are the low halves of AX CX DX BX, 4-7 their high halves.
+uint8_t getReg8(const Cpu& cpu, unsigned n) {
+    const uint16_t word = getReg16(cpu, n & 3);
+    return static_cast<uint8_t>(n & 4 ? word >> 8 : word);
+}
+
+void setReg8(Cpu& cpu, unsigned n, uint8_t value) {
+    uint16_t* word = wordRegister(cpu, n & 3);
+    *word = n & 4 ? static_cast<uint16_t>((*word & 0x00FF) | value << 8)
+                  : static_cast<uint16_t>((*word & 0xFF00) | value);
+}

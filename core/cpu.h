@@ -1,0 +1,85 @@
+#pragma once
+// The emulated real-mode processor: registers, flag bytes, the 1 MiB memory image, the decoder's
+// scratch fields, the text buffers and the debugging containers the monitor reads.
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+
+#include "core/coverage.h"
+
+struct OpnaBoard;
+struct TickHook;
+
+constexpr uint32_t kMemorySize = 0x100000;
+constexpr uint32_t kAddressMask = 0xFFFFF;
+
+// Segment override selected by a prefix byte.
+enum SegOverride : uint8_t { kSegNone = 0, kSegDs = 1, kSegCs = 2, kSegEs = 3, kSegSs = 4 };
+
+struct Cpu {
+    Cpu();
+
+    std::unique_ptr<uint8_t[]> memory;
+
+    uint16_t ax = 0, bx = 0, cx = 0, dx = 0, bp = 0, si = 0, di = 0, sp = 0, ip = 0;
+    uint16_t cs = 0, ds = 0, es = 0, ss = 0;
+
+    uint8_t ofFlag = 0, dfFlag = 0, ifFlag = 0, tfFlag = 0, sfFlag = 0, zfFlag = 0, afFlag = 0,
+            pfFlag = 0, cfFlag = 0;
+    uint8_t savedFlags[9] = {};
+
+    uint8_t segOverride = 0;
+    uint8_t repPrefix = 0;
+    uint8_t repnzPrefix = 0;
+    uint8_t stopRequested = 0;
+
+    uint8_t codeByte = 0;
+    uint8_t modField = 0, rmField = 0, regField = 0;
+    uint8_t imm8 = 0;
+    uint16_t imm16 = 0;
+    uint16_t farSegment = 0;
+    uint32_t linear = 0;
+    uint32_t srcLinear = 0, dstLinear = 0;
+    uint32_t srcBase = 0, dstBase = 0;
+    uint32_t rmValue = 0;
+    uint32_t regValue = 0;
+    uint32_t result = 0;
+    uint32_t eaOffset = 0;
+    uint32_t eaLinear = 0;
+    const char* ptrText = "";
+    const char* segText = "";
+    char asmText[64] = {};
+    char rmText[16] = {};
+    char regText[16] = {};
+    char traceText[16] = {};
+
+    uint8_t waitLoopCancel = 0;
+    uint8_t decodeOnly = 0;
+    // Whether the instruction texts are formatted. Executing without anyone reading the text skips
+    // the formatting work; decode-only steps always format.
+    uint8_t textWanted = 1;
+
+    std::deque<uint16_t> IpHistory;
+    std::map<uint32_t, uint8_t> BreakpointTable;
+    uint8_t coverageOn = 0;
+    OffsetSet CodeCoverage;
+    AddressSet DataCoverage;
+
+    // The sound board and tick hook that the port and WAIT instructions reach.
+    OpnaBoard* board = nullptr;
+    TickHook* tick = nullptr;
+};
+
+// Puts the machine into its reset state (memory cleared, vectors to FFFF:0008, registers reset).
+void resetCpu(Cpu& cpu);
+
+// 16-bit FLAGS word: OF bit 11, DF 10, IF 9, TF 8, SF 7, ZF 6, AF 4, PF 2, CF 0.
+uint16_t packFlags(const Cpu& cpu);
+void unpackFlags(Cpu& cpu, uint16_t word);
+
+// Register access by 3-bit number: bytes AL CL DL BL AH CH DH BH, words AX CX DX BX SP BP SI DI.
+uint8_t getReg8(const Cpu& cpu, unsigned n);
+void setReg8(Cpu& cpu, unsigned n, uint8_t value);
+uint16_t getReg16(const Cpu& cpu, unsigned n);
+void setReg16(Cpu& cpu, unsigned n, uint16_t value);

@@ -1,0 +1,41 @@
+#include <cstdio>
+#include <cstring>
+
+#include "monitor/monitor.h"
+
+bool readCommandLine(char* buffer, size_t size) {
+    std::fflush(stdout);
+    size_t length = 0;
+    bool gotAny = false;
+    for (;;) {
+        const int c = std::getchar();
+        if (c == EOF) break;
+        gotAny = true;
+        if (c == '\n') break;
+        if (length + 1 < size) buffer[length++] = static_cast<char>(c);
+    }
+    buffer[length] = '\0';
+    return gotAny;
+}
+
+Monitor::Monitor(Cpu& cpu, OpnaBoard& board, SerialLink& link)
+    : cpu_(cpu), board_(board), link_(link), lineBuffer_(new char[kLineBufferSize]) {}
+
+void Monitor::commandLoop() {
+    for (;;) {
+        std::printf(">");
+        if (!readCommandLine(lineBuffer_.get(), kLineBufferSize)) {
+            // End of input ends the session as q does.
+            char quit[] = "q";
+            interpretLine(quit);
+            return;
+        }
+        char* line = lineBuffer_.get();
+        if (line[0] == '\0' || line[0] == '\r') continue;
+        // The first carriage return after the command word's first blank ends the line.
+        if (char* blank = std::strpbrk(line + 1, " \t")) {
+            if (char* cr = std::strchr(blank + 1, '\r')) *cr = '\0';
+        }
+        if (interpretLine(line)) return;
+    }
+}

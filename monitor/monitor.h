@@ -1,0 +1,66 @@
+#pragma once
+// The debugging monitor: the command loop, the per-line interpreter and the command groups.
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "monitor/monitor_state.h"
+
+struct Cpu;
+struct OpnaBoard;
+struct SerialLink;
+
+constexpr size_t kLineBufferSize = 64 * 1024;
+
+// Reads one line from standard input into buffer (at most size - 1 characters are kept; the rest
+// of a longer line is dropped). The newline is not stored. Returns false at the end of input
+// when no character was read.
+bool readCommandLine(char* buffer, size_t size);
+
+class Monitor {
+public:
+    Monitor(Cpu& cpu, OpnaBoard& board, SerialLink& link);
+
+    // Prompts, reads and runs lines until q or the end of input.
+    void commandLoop();
+    // Runs one command line; returns true when it was q.
+    bool interpretLine(char* line);
+
+    MonitorState state;
+
+private:
+    // Execution control, breakpoints and history.
+    void trace();
+    void go(const char* line);
+    void proceed();
+    void execute(const char* line);
+    void breakpointCommand(const char* line);
+    void cycleHistoryMode();
+    void writeHistory();
+
+    // Memory, registers and image files.
+    void dump(const char* line);
+    void enter(const char* line);
+    void fill(const char* line);
+    void move(const char* line);
+    void unassemble(const char* line);
+    void registers(const char* line);
+    void setName(const char* line);
+    void load(const char* line);
+    void write(const char* line);
+    void setFileSize(const char* line);
+
+    // Coverage, port log, display and sound hardware switches.
+    void coverageCommand(const char* line);
+    void toggleIoLog();
+    void toggleDisplay();
+    void setWait(const char* line);
+    void toggleWaitLoopCancel();
+    void fmExtMode();
+    void fmReset();
+
+    Cpu& cpu_;
+    OpnaBoard& board_;
+    SerialLink& link_;
+    std::unique_ptr<char[]> lineBuffer_;
+};

@@ -1,0 +1,62 @@
+#include "monitor/startup.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/cpu.h"
+#include "host/opna_board.h"
+#include "host/serial_link.h"
+#include "host/tick_hook.h"
+#include "monitor/monitor.h"
+
+bool parseCommandLine(int argc, const char* const* argv, std::vector<int>& comPorts) {
+    bool good = true;
+    bool expectNumber = false;
+    for (int i = 1; i < argc; ++i) {
+        if (expectNumber) {
+            // strtol-style: leading blanks and a sign accepted, no digits gives 0.
+            comPorts.push_back(static_cast<int>(std::strtol(argv[i], nullptr, 10)));
+            expectNumber = false;
+        } else if (std::strcmp(argv[i], "-com") == 0) {
+            expectNumber = true;
+        } else {
+            good = false;
+        }
+    }
+    if (comPorts.empty()) comPorts = {3, 4};
+    return good;
+}
+
+namespace {
+// The start-up position: a DOS-style image loaded at linear 0 starts at 0000:0100.
+void setStartupRegisters(Cpu& cpu) {
+    cpu.cs = cpu.ds = cpu.es = cpu.ss = 0;
+    cpu.ip = 0x0100;
+    cpu.sp = 0xFFF8;
+}
+}  // namespace
+
+int velkorMain(int argc, const char* const* argv) {
+    std::vector<int> comPorts;
+    if (!parseCommandLine(argc, argv, comPorts)) {
+        std::printf("usage: velkor [option]\n\t-com <comport number>\n");
+        return 0;
+    }
+    serialLink.openPorts(comPorts);
+
+    static Cpu cpu;
+    cpu.board = &opnaBoard;
+    cpu.tick = &tickHook;
+    cpu.textWanted = 0;
+    resetCpu(cpu);
+    setStartupRegisters(cpu);
+
+    serialLink.resetHandshake();
+
+    Monitor monitor(cpu, opnaBoard, serialLink);
+    monitor.commandLoop();
+    std::fflush(stdout);
+    serialLink.close();
+    return 0;
+}
