@@ -1,0 +1,184 @@
+#include "core/operands.h"
+
+#include <cstdio>
+
+#include "core/memory.h"
+#include "disasm/text.h"
+
+const char* const kByteRegisterNames[8] = {"al", "cl", "dl", "bl", "ah", "ch", "dh", "bh"};
+const char* const kWordRegisterNames[8] = {"ax", "cx", "dx", "bx", "sp", "bp", "si", "di"};
+
+namespace {
+
+// Base sum of an addressing mode (before any displacement), as a signed 32-bit value.
+int32_t baseSum(const Cpu& cpu, unsigned rm) {
+    switch (rm) {
+        case 0: return cpu.bx + cpu.si;
+        case 1: return cpu.bx + cpu.di;
+        case 2: return cpu.bp + cpu.si;
+        case 3: return cpu.bp + cpu.di;
+        case 4: return cpu.si;
+        case 5: return cpu.di;
+        case 6: return cpu.bp;
+        default: return cpu.bx;
+    }
+}
+
+// Modes based on BP use SS; the others (and the direct address) use DS.
+uint16_t defaultSegment(const Cpu& cpu, unsigned mod, unsigned rm) {
+    const bool bpBased = rm == 2 || rm == 3 || (rm == 6 && mod != 0);
+    return bpBased ? cpu.ss : cpu.ds;
+}
+
+uint16_t segmentFor(const Cpu& cpu, unsigned mod, unsigned rm) {
+    switch (cpu.segOverride) {
+        case kSegDs: return cpu.ds;
+        case kSegCs: return cpu.cs;
+        case kSegEs: return cpu.es;
+        case kSegSs: return cpu.ss;
+        default: return defaultSegment(cpu, mod, rm);
+    }
+}
+
+void fetchModRm(Cpu& cpu) {
+    const uint8_t modrm = fetchByte(cpu);
+    cpu.codeByte = modrm;
+    cpu.modField = modrm >> 6;
+    cpu.regField = (modrm >> 3) & 7;
+    cpu.rmField = modrm & 7;
+}
+
+// Computes eaOffset, eaLinear and linear for a memory operand (mod 0 to 2), taking any displacement.
+void computeAddress(Cpu& cpu) {
+    int32_t offset = 0;
+    if (cpu.modField == 0) {
+        if (cpu.rmField == 6) {
+            cpu.imm16 = fetchWord(cpu);
+            offset = cpu.imm16;
+        } else {
+            offset = baseSum(cpu, cpu.rmField);
+        }
+    } else if (cpu.modField == 1) {
+        cpu.imm8 = fetchByte(cpu);
+        offset = baseSum(cpu, cpu.rmField) + static_cast<int8_t>(cpu.imm8);
+    } else {
+        cpu.imm16 = fetchWord(cpu);
+        offset = baseSum(cpu, cpu.rmField) + cpu.imm16;
+    }
+    cpu.eaOffset = static_cast<uint32_t>(offset);
+    cpu.eaLinear = linearOf(segmentFor(cpu, cpu.modField, cpu.rmField), cpu.eaOffset);
+    cpu.linear = cpu.eaLinear;
+}
+
+void noteDataAccess(Cpu& cpu) {
+    if (cpu.coverageOn) cpu.DataCoverage.insert(cpu.linear);
+}
+
+}  // namespace
+
+void decodeRmByte(Cpu& cpu) {
+    fetchModRm(cpu);
+    if (rmIsRegister(cpu)) {
+        cpu.rmValue = getReg8(cpu, cpu.rmField);
+        cpu.regValue = getReg8(cpu, cpu.regField);
+        return;
+    }
+    computeAddress(cpu);
+    cpu.regValue = getReg8(cpu, cpu.regField);
+    cpu.rmValue = readByteLinear(cpu, cpu.linear);
+    setTrace(cpu, "(%05x:%02x)", cpu.linear, cpu.rmValue);
+    noteDataAccess(cpu);
+}
+
+void decodeRmWord(Cpu& cpu) {
+    fetchModRm(cpu);
+    if (rmIsRegister(cpu)) {
+        cpu.rmValue = getReg16(cpu, cpu.rmField);
+        cpu.regValue = getReg16(cpu, cpu.regField);
+        cpu.linear = cpu.rmValue;
+        return;
+    }
+    computeAddress(cpu);
+    cpu.regValue = getReg16(cpu, cpu.regField);
+    cpu.rmValue = readWordLinear(cpu, cpu.linear);
+    setTrace(cpu, "(%05x:%04x)", cpu.linear, cpu.rmValue);
+    noteDataAccess(cpu);
+}
+
+void storeRmByte(Cpu& cpu) {
+    if (rmIsRegister(cpu)) {
+        setReg8(cpu, cpu.rmField, static_cast<uint8_t>(cpu.result));
+    } else {
+        writeByteLinear(cpu, cpu.linear, static_cast<uint8_t>(cpu.result));
+    }
+}
+
+void storeRmWord(Cpu& cpu) {
+    if (rmIsRegister(cpu)) {
+        setReg16(cpu, cpu.rmField, static_cast<uint16_t>(cpu.result));
+    } else {
+        writeWordLinear(cpu, cpu.linear, static_cast<uint16_t>(cpu.result));
+    }
+}
+
+void storeRegByte(Cpu& cpu) { setReg8(cpu, cpu.regField, static_cast<uint8_t>(cpu.result)); }
+
+void storeRegWord(Cpu& cpu) { setReg16(cpu, cpu.regField, static_cast<uint16_t>(cpu.result)); }
+
+namespace {
+
+const char* const kSegmentPrefixes[5] = {"", "ds:", "cs:", "es:", "ss:"};
+
+void formatMemoryText(Cpu& cpu) {
+    static const char* const bases[8] = {"bx+si", "bx+di", "bp+si", "bp+di", "si", "di", "bp", "bx"};
+    const char* prefix = kSegmentPrefixes[cpu.segOverride < 5 ? cpu.segOverride : 0];
+    const char* base = bases[cpu.rmField];
+    if (cpu.modField == 0 && cpu.rmField == 6) {
+        std::snprintf(cpu.rmText, sizeof cpu.rmText, "%s[%04x]", prefix, cpu.imm16);
+    } else if (cpu.modField == 0) {
+        std::snprintf(cpu.rmText, sizeof cpu.rmText, "%s[%s]", prefix, base);
+    } else if (cpu.modField == 1) {
+        std::snprintf(cpu.rmText, sizeof cpu.rmText, "%s[%s+%02x]", prefix, base, cpu.imm8);
+    } else {
+        std::snprintf(cpu.rmText, sizeof cpu.rmText, "%s[%s+%04x]", prefix, base, cpu.imm16);
+    }
+}
+
+void formatOperands(Cpu& cpu, const char* const names[8], const char* sizeKeyword) {
+    if (!wantsText(cpu)) return;
+    if (rmIsRegister(cpu)) {
+        const char* prefix = kSegmentPrefixes[cpu.segOverride < 5 ? cpu.segOverride : 0];
+        std::snprintf(cpu.rmText, sizeof cpu.rmText, "%s%s", prefix, names[cpu.rmField]);
+        cpu.ptrText = "";
+    } else {
+        formatMemoryText(cpu);
+        cpu.ptrText = sizeKeyword;
+    }
+    std::snprintf(cpu.regText, sizeof cpu.regText, "%s", names[cpu.regField]);
+}
+
+}  // namespace
+
+void formatOperands8(Cpu& cpu) { formatOperands(cpu, kByteRegisterNames, "byte ptr "); }
+
+void formatOperands16(Cpu& cpu) { formatOperands(cpu, kWordRegisterNames, "word ptr "); }
+
+void formatRmReg8(Cpu& cpu, const char* mnemonic) {
+    formatOperands8(cpu);
+    setText(cpu, "%s\t%s,%s", mnemonic, cpu.rmText, cpu.regText);
+}
+
+void formatRmReg16(Cpu& cpu, const char* mnemonic) {
+    formatOperands16(cpu);
+    setText(cpu, "%s\t%s,%s", mnemonic, cpu.rmText, cpu.regText);
+}
+
+void formatRegRm8(Cpu& cpu, const char* mnemonic) {
+    formatOperands8(cpu);
+    setText(cpu, "%s\t%s,%s", mnemonic, cpu.regText, cpu.rmText);
+}
+
+void formatRegRm16(Cpu& cpu, const char* mnemonic) {
+    formatOperands16(cpu);
+    setText(cpu, "%s\t%s,%s", mnemonic, cpu.regText, cpu.rmText);
+}
