@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "core/cpu.h"
 
@@ -9,3 +10,11 @@
 // console or an open file. Leaves the machine as it was and returns the offset after the
 // instruction shown.
 uint16_t showRegisters(Cpu& cpu, std::FILE* out);
+
+// The code-byte column shared with the unassembler: count bytes from address as hex pairs in an
+// 18-column field (bytes past the ninth do not fit; the instruction text starts at column 18).
+std::string codeBytesField(const Cpu& cpu, uint32_t address, int count);
+
+// How many code bytes a listing shows for an instruction from at to next: none when it wrapped past
+// offset FFFF, one when it is longer than 16 bytes.
+int shownByteCount(uint16_t at, uint16_t next);

@@ -1,21 +1,261 @@
-// Placeholder handlers: replaced by the real group.
+// Control transfer: conditional and relative jumps, the LOOP family and JCXZ, near and far calls,
+// jumps and returns, the indirect transfers of the FF group, and HLT. None of them touches a flag.
+// Relative targets are the offset after the whole instruction plus the signed displacement, within
+// the same CS, modulo 64 KiB; the texts always show the target, never the displacement.
+#include <cstdint>
+
+#include "core/memory.h"
+#include "core/operands.h"
+#include "core/stack.h"
 #include "disasm/text.h"
 #include "exec/handlers.h"
 
-void opJccShort(Cpu& cpu) { setText(cpu, "???"); }
-void opJccNear(Cpu& cpu) { setText(cpu, "???"); }
-void opLoopnz(Cpu& cpu) { setText(cpu, "???"); }
-void opLoopz(Cpu& cpu) { setText(cpu, "???"); }
-void opLoop(Cpu& cpu) { setText(cpu, "???"); }
-void opJcxz(Cpu& cpu) { setText(cpu, "???"); }
-void opCallNear(Cpu& cpu) { setText(cpu, "???"); }
-void opJmpNear(Cpu& cpu) { setText(cpu, "???"); }
-void opJmpFar(Cpu& cpu) { setText(cpu, "???"); }
-void opJmpShort(Cpu& cpu) { setText(cpu, "???"); }
-void opCallFar(Cpu& cpu) { setText(cpu, "???"); }
-void opRetImm(Cpu& cpu) { setText(cpu, "???"); }
-void opRet(Cpu& cpu) { setText(cpu, "???"); }
-void opRetfImm(Cpu& cpu) { setText(cpu, "???"); }
-void opRetf(Cpu& cpu) { setText(cpu, "???"); }
-void opHlt(Cpu& cpu) { setText(cpu, "???"); }
-void opGroupFF(Cpu& cpu) { setText(cpu, "???"); }
+namespace {
+
+// A LOOP whose displacement is FE jumps onto itself: the guest's busy-wait idiom.
+constexpr uint8_t kLoopOntoItself = 0xFE;
+
+// Mnemonics of the sixteen conditions, by the low nibble of the (second) opcode byte.
+const char* const kConditionNames[16] = {"jo", "jno", "jc", "jnc", "jz", "jnz", "jbe", "ja",
+                                         "js", "jns", "jp", "jnp", "jl", "jge", "jle", "jg"};
+
+// The conditions come in pairs: an even nibble tests the condition, the odd one after it its
+// negation. PF is never computed by the arithmetic, so JP/JNP see the value last loaded into it.
+bool pairConditionHolds(const Cpu& cpu, unsigned pair) {
+    const bool signDiffersFromOverflow = cpu.sfFlag != cpu.ofFlag;
+    switch (pair) {
+        case 0: return cpu.ofFlag != 0;
+        case 1: return cpu.cfFlag != 0;
+        case 2: return cpu.zfFlag != 0;
+        case 3: return cpu.cfFlag != 0 || cpu.zfFlag != 0;
+        case 4: return cpu.sfFlag != 0;
+        case 5: return cpu.pfFlag != 0;
+        case 6: return signDiffersFromOverflow;
+        default: return cpu.zfFlag != 0 || signDiffersFromOverflow;
+    }
+}
+
+bool conditionHolds(const Cpu& cpu, unsigned nibble) {
+    const bool negated = (nibble & 1) != 0;
+    return pairConditionHolds(cpu, nibble >> 1) != negated;
+}
+
+// Target of a relative transfer whose bytes have all been taken (IP is past the instruction).
+uint16_t relativeTarget(const Cpu& cpu, int16_t displacement) {
+    return static_cast<uint16_t>(cpu.ip + displacement);
+}
+
+uint16_t shortTarget(const Cpu& cpu, uint8_t displacement) {
+    return relativeTarget(cpu, static_cast<int8_t>(displacement));
+}
+
+uint16_t nearTarget(const Cpu& cpu, uint16_t displacement) {
+    return relativeTarget(cpu, static_cast<int16_t>(displacement));
+}
+
+// The LOOP family and JCXZ keep their displacement byte in codeByte; returns the target.
+uint16_t takeLoopDisplacement(Cpu& cpu) {
+    cpu.codeByte = fetchByte(cpu);
+    return shortTarget(cpu, cpu.codeByte);
+}
+
+// LOOP, LOOPZ and LOOPNZ count CX down first (0 becomes FFFF); returns the new count.
+uint16_t countDown(Cpu& cpu) {
+    cpu.cx = static_cast<uint16_t>(cpu.cx - 1);
+    return cpu.cx;
+}
+
+// Far pointer in the instruction: the offset word first, then the segment word.
+void takeFarPointer(Cpu& cpu) {
+    cpu.imm16 = fetchWord(cpu);
+    cpu.farSegment = fetchWord(cpu);
+}
+
+// RET n and RETF n release n bytes of arguments after the return address has been popped.
+void releaseArguments(Cpu& cpu, uint16_t count) { cpu.sp = static_cast<uint16_t>(cpu.sp + count); }
+
+// The segment half of an indirect far pointer: the word after the offset. For a register operand
+// the operand layer leaves the register's value in linear, so the word is read there + 2.
+uint16_t farPointerSegment(const Cpu& cpu) { return readWordLinear(cpu, cpu.linear + 2); }
+
+void callIndirectNear(Cpu& cpu) {
+    setText(cpu, "call\t%s", cpu.rmText);
+    if (cpu.decodeOnly) return;
+    pushWord(cpu, cpu.ip);
+    cpu.ip = static_cast<uint16_t>(cpu.rmValue);
+}
+
+void callIndirectFar(Cpu& cpu) {
+    setText(cpu, "call\tfar %s", cpu.rmText);
+    if (cpu.decodeOnly) return;
+    pushWord(cpu, cpu.cs);
+    pushWord(cpu, cpu.ip);
+    cpu.ip = static_cast<uint16_t>(cpu.rmValue);
+    // The segment word is read after the pushes, as this system has always done.
+    cpu.cs = farPointerSegment(cpu);
+}
+
+void jmpIndirectNear(Cpu& cpu) {
+    setText(cpu, "jmp\t%s", cpu.rmText);
+    if (cpu.decodeOnly) return;
+    cpu.ip = static_cast<uint16_t>(cpu.rmValue);
+}
+
+void jmpIndirectFar(Cpu& cpu) {
+    setText(cpu, "jmp\tfar %s", cpu.rmText);
+    if (cpu.decodeOnly) return;
+    cpu.ip = static_cast<uint16_t>(cpu.rmValue);
+    cpu.cs = farPointerSegment(cpu);
+}
+
+}  // namespace
+
+void opJccShort(Cpu& cpu) {
+    const unsigned condition = cpu.codeByte & 0x0F;
+    cpu.codeByte = fetchByte(cpu);
+    const uint16_t target = shortTarget(cpu, cpu.codeByte);
+    setText(cpu, "%s\t%04x", kConditionNames[condition], target);
+    if (cpu.decodeOnly) return;
+    if (conditionHolds(cpu, condition)) cpu.ip = target;
+}
+
+void opJccNear(Cpu& cpu) {
+    const unsigned condition = cpu.codeByte & 0x0F;
+    cpu.imm16 = fetchWord(cpu);
+    const uint16_t target = nearTarget(cpu, cpu.imm16);
+    setText(cpu, "%s\t%04x", kConditionNames[condition], target);
+    if (cpu.decodeOnly) return;
+    if (conditionHolds(cpu, condition)) cpu.ip = target;
+}
+
+void opLoopnz(Cpu& cpu) {
+    const uint16_t target = takeLoopDisplacement(cpu);
+    setText(cpu, "loopnz\t%04x", target);
+    if (cpu.decodeOnly) return;
+    if (countDown(cpu) != 0 && cpu.zfFlag == 0) cpu.ip = target;
+}
+
+void opLoopz(Cpu& cpu) {
+    const uint16_t target = takeLoopDisplacement(cpu);
+    setText(cpu, "loopz\t%04x", target);
+    if (cpu.decodeOnly) return;
+    if (countDown(cpu) != 0 && cpu.zfFlag != 0) cpu.ip = target;
+}
+
+void opLoop(Cpu& cpu) {
+    const uint16_t target = takeLoopDisplacement(cpu);
+    setText(cpu, "loop\t%04x", target);
+    if (cpu.decodeOnly) return;
+    if (countDown(cpu) == 0) return;
+    // A busy-wait LOOP onto itself only burns time; with the cancel switch on, the WAIT tick is
+    // the time base and the wait is cut short.
+    if (cpu.waitLoopCancel != 0 && cpu.codeByte == kLoopOntoItself) {
+        cpu.cx = 0;
+        return;
+    }
+    cpu.ip = target;
+}
+
+void opJcxz(Cpu& cpu) {
+    const uint16_t target = takeLoopDisplacement(cpu);
+    setText(cpu, "jcxz\t%04x", target);
+    if (cpu.decodeOnly) return;
+    if (cpu.cx == 0) cpu.ip = target;
+}
+
+void opCallNear(Cpu& cpu) {
+    cpu.imm16 = fetchWord(cpu);
+    const uint16_t target = nearTarget(cpu, cpu.imm16);
+    setText(cpu, "call\t%04x", target);
+    if (cpu.decodeOnly) return;
+    pushWord(cpu, cpu.ip);
+    cpu.ip = target;
+}
+
+void opJmpNear(Cpu& cpu) {
+    cpu.imm16 = fetchWord(cpu);
+    const uint16_t target = nearTarget(cpu, cpu.imm16);
+    setText(cpu, "jmp\t%04x", target);
+    if (cpu.decodeOnly) return;
+    cpu.ip = target;
+}
+
+void opJmpFar(Cpu& cpu) {
+    takeFarPointer(cpu);
+    setText(cpu, "jmp\t%04x:%04x", cpu.farSegment, cpu.imm16);
+    if (cpu.decodeOnly) return;
+    cpu.cs = cpu.farSegment;
+    cpu.ip = cpu.imm16;
+}
+
+void opJmpShort(Cpu& cpu) {
+    cpu.imm8 = fetchByte(cpu);
+    const uint16_t target = shortTarget(cpu, cpu.imm8);
+    setText(cpu, "jmp\t%04x", target);
+    if (cpu.decodeOnly) return;
+    cpu.ip = target;
+}
+
+// The far call prints both halves with two-digit fields (the far JMP uses four).
+void opCallFar(Cpu& cpu) {
+    takeFarPointer(cpu);
+    setText(cpu, "call\t%02x:%02x", cpu.farSegment, cpu.imm16);
+    if (cpu.decodeOnly) return;
+    pushWord(cpu, cpu.cs);
+    pushWord(cpu, cpu.ip);
+    cpu.cs = cpu.farSegment;
+    cpu.ip = cpu.imm16;
+}
+
+void opRetImm(Cpu& cpu) {
+    cpu.imm16 = fetchWord(cpu);
+    setText(cpu, "ret\t%04x", cpu.imm16);
+    if (cpu.decodeOnly) return;
+    cpu.ip = popWord(cpu);
+    releaseArguments(cpu, cpu.imm16);
+}
+
+void opRet(Cpu& cpu) {
+    setText(cpu, "ret");
+    if (cpu.decodeOnly) return;
+    cpu.ip = popWord(cpu);
+}
+
+void opRetfImm(Cpu& cpu) {
+    cpu.imm16 = fetchWord(cpu);
+    setText(cpu, "retf\t%04x", cpu.imm16);
+    if (cpu.decodeOnly) return;
+    cpu.ip = popWord(cpu);
+    cpu.cs = popWord(cpu);
+    releaseArguments(cpu, cpu.imm16);
+}
+
+void opRetf(Cpu& cpu) {
+    setText(cpu, "retf");
+    if (cpu.decodeOnly) return;
+    cpu.ip = popWord(cpu);
+    cpu.cs = popWord(cpu);
+}
+
+// HLT is no stopped state: IP goes back onto the HLT, so every later step executes it again.
+void opHlt(Cpu& cpu) {
+    setText(cpu, "hlt");
+    if (cpu.decodeOnly) return;
+    cpu.ip = static_cast<uint16_t>(cpu.ip - 1);
+}
+
+// All eight FF members share the decode and the operand texts; the reg field picks the member.
+void opGroupFF(Cpu& cpu) {
+    decodeRmWord(cpu);
+    formatOperands16(cpu);
+    switch (cpu.regField) {
+        case 0:
+        case 1: incDecRmWord(cpu); return;
+        case 2: callIndirectNear(cpu); return;
+        case 3: callIndirectFar(cpu); return;
+        case 4: jmpIndirectNear(cpu); return;
+        case 5: jmpIndirectFar(cpu); return;
+        case 6: pushRmWord(cpu); return;
+        default: setText(cpu, "???\t%s%s", cpu.ptrText, cpu.rmText); return;
+    }
+}

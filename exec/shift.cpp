@@ -1,5 +1,85 @@
-// Placeholder handlers: replaced by the real group.
+// Shifts and rotates (C0 C1 D0 D1 D2 D3). Every form runs a loop of one-bit steps on a copy of the
+// operand, then sets ZF and SF from the final value (rotates included) and writes the operand back.
+// CF is the last bit out; OF, AF and PF are never touched.
+#include "core/memory.h"
+#include "core/operands.h"
 #include "disasm/text.h"
 #include "exec/handlers.h"
 
-void opShiftGroup(Cpu& cpu) { setText(cpu, "???"); }
+namespace {
+
+enum ShiftOperation : uint8_t { kRol, kRor, kRcl, kRcr, kShl, kShr, kSal, kSar };
+
+const char* const kShiftMnemonics[8] = {"rol", "ror", "rcl", "rcr", "shl", "shr", "sal", "sar"};
+
+// Only the low five bits of a count are used: 0x20 acts as 0 and 0x21 as 1.
+constexpr unsigned kCountMask = 0x1F;
+
+// The operand width seen through its top bit: 0x80 for bytes, 0x8000 for words.
+struct Width {
+    uint32_t topBit;
+    uint32_t mask() const { return topBit * 2 - 1; }
+};
+
+// One step of the operation on value (within the width); the bit that leaves becomes CF.
+uint32_t shiftOneBit(Cpu& cpu, unsigned operation, uint32_t value, Width width) {
+    const bool leftward = operation == kRol || operation == kRcl || operation == kShl || operation == kSal;
+    const uint32_t out = leftward ? (value & width.topBit) != 0 : value & 1;
+    const uint32_t carryIn = cpu.cfFlag;
+    cpu.cfFlag = static_cast<uint8_t>(out);
+    switch (operation) {
+        case kRol: return ((value << 1) & width.mask()) | out;
+        case kRor: return (value >> 1) | (out ? width.topBit : 0);
+        case kRcl: return ((value << 1) & width.mask()) | carryIn;
+        case kRcr: return (value >> 1) | (carryIn ? width.topBit : 0);
+        case kShr: return value >> 1;
+        case kSar: return (value >> 1) | (value & width.topBit);
+        default: return (value << 1) & width.mask();  // SHL and SAL
+    }
+}
+
+unsigned countOf(const Cpu& cpu, uint8_t opcode) {
+    switch (opcode & 0xFE) {
+        case 0xD0: return 1;
+        case 0xD2: return cpu.cx & kCountMask;
+        default: return cpu.imm8 & kCountMask;
+    }
+}
+
+}  // namespace
+
+void opShiftGroup(Cpu& cpu) {
+    const uint8_t opcode = cpu.codeByte;  // the ModR/M byte replaces it below
+    const bool wordOperand = (opcode & 1) != 0;
+    if (wordOperand) {
+        decodeRmWord(cpu);
+        formatOperands16(cpu);
+    } else {
+        decodeRmByte(cpu);
+        formatOperands8(cpu);
+    }
+    const char* mnemonic = kShiftMnemonics[cpu.regField];
+    switch (opcode & 0xFE) {
+        case 0xD0: setText(cpu, "%s\t%s%s,1", mnemonic, cpu.ptrText, cpu.rmText); break;
+        case 0xD2: setText(cpu, "%s\t%s%s,cl", mnemonic, cpu.ptrText, cpu.rmText); break;
+        default:
+            // The count byte follows the displacement; it is taken after the operand text is built
+            // because imm8 also holds an 8-bit displacement.
+            cpu.imm8 = fetchByte(cpu);
+            setText(cpu, "%s\t%s%s,%02x", mnemonic, cpu.ptrText, cpu.rmText, cpu.imm8);
+            break;
+    }
+    if (cpu.decodeOnly) return;
+
+    const Width width{wordOperand ? 0x8000u : 0x80u};
+    const unsigned count = countOf(cpu, opcode);
+    cpu.result = cpu.rmValue;
+    for (unsigned i = 0; i < count; ++i) cpu.result = shiftOneBit(cpu, cpu.regField, cpu.result, width);
+    cpu.zfFlag = cpu.result == 0;
+    cpu.sfFlag = (cpu.result & width.topBit) != 0;
+    if (wordOperand) {
+        storeRmWord(cpu);
+    } else {
+        storeRmByte(cpu);
+    }
+}
