@@ -67,3 +67,24 @@ void setReg8(Cpu& cpu, unsigned n, uint8_t value) {
     *word = n & 4 ? static_cast<uint16_t>((*word & 0x00FF) | value << 8)
                   : static_cast<uint16_t>((*word & 0xFF00) | value);
 }
+
+const char* const kSegmentRegisterNames[4] = {"es", "cs", "ss", "ds"};
+
+uint16_t& segmentRegister(Cpu& cpu, unsigned n) {
+    switch (n & 3) {
+        case 0: return cpu.es;
+        case 1: return cpu.cs;
+        case 2: return cpu.ss;
+        default: return cpu.ds;
+    }
+}
+
+uint16_t segmentOrOverride(const Cpu& cpu, uint16_t defaultSegment) {
+    switch (cpu.segOverride) {
+        case kSegDs: return cpu.ds;
+        case kSegCs: return cpu.cs;
+        case kSegEs: return cpu.es;
+        case kSegSs: return cpu.ss;
+        default: return defaultSegment;
+    }
+}

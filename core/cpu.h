@@ -78,6 +78,13 @@ void resetCpu(Cpu& cpu);
 uint16_t packFlags(const Cpu& cpu);
 void unpackFlags(Cpu& cpu, uint16_t word);
 
+// Segment registers by 2-bit number (ES CS SS DS), as instructions name them; 4-7 alias 0-3.
+extern const char* const kSegmentRegisterNames[4];
+uint16_t& segmentRegister(Cpu& cpu, unsigned n);
+
+// The segment an operand uses: the one a prefix selected, else the instruction's default.
+uint16_t segmentOrOverride(const Cpu& cpu, uint16_t defaultSegment);
+
 // Register access by 3-bit number: bytes AL CL DL BL AH CH DH BH, words AX CX DX BX SP BP SI DI.
 uint8_t getReg8(const Cpu& cpu, unsigned n);
 void setReg8(Cpu& cpu, unsigned n, uint8_t value);

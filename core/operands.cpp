@@ -31,13 +31,7 @@ uint16_t defaultSegment(const Cpu& cpu, unsigned mod, unsigned rm) {
 }
 
 uint16_t segmentFor(const Cpu& cpu, unsigned mod, unsigned rm) {
-    switch (cpu.segOverride) {
-        case kSegDs: return cpu.ds;
-        case kSegCs: return cpu.cs;
-        case kSegEs: return cpu.es;
-        case kSegSs: return cpu.ss;
-        default: return defaultSegment(cpu, mod, rm);
-    }
+    return segmentOrOverride(cpu, defaultSegment(cpu, mod, rm));
 }
 
 void fetchModRm(Cpu& cpu) {

@@ -1,31 +1,286 @@
-// Placeholder handlers: replaced by the real group.
+// Arithmetic and logic: the eight two-operand operations in all their encodings, INC and DEC, TEST,
+// the flag instructions, and the BCD adjustments that are shown but not executed.
+// The unary groups F6/F7, the three-operand IMUL and AAM live in arith_multiply.cpp.
+#include <cstdint>
+
+#include "core/cpu.h"
+#include "core/flags.h"
+#include "core/memory.h"
+#include "core/operands.h"
 #include "disasm/text.h"
 #include "exec/handlers.h"
 
-void opAluRmReg8(Cpu& cpu) { setText(cpu, "???"); }
-void opAluRmReg16(Cpu& cpu) { setText(cpu, "???"); }
-void opAluRegRm8(Cpu& cpu) { setText(cpu, "???"); }
-void opAluRegRm16(Cpu& cpu) { setText(cpu, "???"); }
-void opAluAlImm(Cpu& cpu) { setText(cpu, "???"); }
-void opAluAxImm(Cpu& cpu) { setText(cpu, "???"); }
-void opGroup80(Cpu& cpu) { setText(cpu, "???"); }
-void opGroup81(Cpu& cpu) { setText(cpu, "???"); }
-void opGroup83(Cpu& cpu) { setText(cpu, "???"); }
-void opIncReg(Cpu& cpu) { setText(cpu, "???"); }
-void opDecReg(Cpu& cpu) { setText(cpu, "???"); }
-void opGroupFE(Cpu& cpu) { setText(cpu, "???"); }
-void opTestRmReg8(Cpu& cpu) { setText(cpu, "???"); }
-void opTestRmReg16(Cpu& cpu) { setText(cpu, "???"); }
-void opTestAlImm(Cpu& cpu) { setText(cpu, "???"); }
-void opTestAxImm(Cpu& cpu) { setText(cpu, "???"); }
-void opGroupF6(Cpu& cpu) { setText(cpu, "???"); }
-void opGroupF7(Cpu& cpu) { setText(cpu, "???"); }
-void opImulImm16(Cpu& cpu) { setText(cpu, "???"); }
-void opImulImm8(Cpu& cpu) { setText(cpu, "???"); }
-void opAam(Cpu& cpu) { setText(cpu, "???"); }
-void opAad(Cpu& cpu) { setText(cpu, "???"); }
-void opSetalc(Cpu& cpu) { setText(cpu, "???"); }
-void opDecimalAdjust(Cpu& cpu) { setText(cpu, "???"); }
-void opCmc(Cpu& cpu) { setText(cpu, "???"); }
-void opFlagSet(Cpu& cpu) { setText(cpu, "???"); }
-void incDecRmWord(Cpu& cpu) { setText(cpu, "???"); }
+namespace {
+
+// The two-operand operations, numbered as bits 5-3 of their opcodes and the reg field of 80-83.
+enum AluOp : unsigned { kAdd, kOr, kAdc, kSbb, kAnd, kSub, kXor, kCmp };
+
+const char* const kAluMnemonics[8] = {"add", "or", "adc", "sbb", "and", "sub", "xor", "cmp"};
+
+unsigned aluOpOfOpcode(uint8_t opcode) { return (opcode >> 3) & 7; }
+
+bool storesResult(unsigned op) { return op != kCmp; }
+
+// The flag rules by operand width.
+struct FlagRules {
+    void (*logic)(Cpu&, uint32_t result);
+    void (*add)(Cpu&, uint32_t op1, uint32_t op2, uint32_t result);
+    void (*sub)(Cpu&, uint32_t op1, uint32_t op2, uint32_t result);
+};
+constexpr FlagRules kByteRules{flagsLogic8, flagsAdd8, flagsSub8};
+constexpr FlagRules kWordRules{flagsLogic16, flagsAdd16, flagsSub16};
+
+// The untruncated result. ADC and SBB read the carry here, before any flag changes; a borrow wraps
+// the 32-bit slot to its two's complement, which the subtraction rule reads as negative.
+uint32_t aluResult(const Cpu& cpu, unsigned op, uint32_t op1, uint32_t op2) {
+    switch (op) {
+        case kAdd: return op1 + op2;
+        case kOr: return op1 | op2;
+        case kAdc: return op1 + op2 + cpu.cfFlag;
+        case kSbb: return op1 - op2 - cpu.cfFlag;
+        case kAnd: return op1 & op2;
+        case kXor: return op1 ^ op2;
+        default: return op1 - op2;  // SUB and CMP
+    }
+}
+
+// Sets result and the flags of op applied to op1 and op2. The carry-in of ADC and the borrow-in of
+// SBB are part of the result only, so the overflow rule sees the true op2.
+void computeAlu(Cpu& cpu, const FlagRules& rules, unsigned op, uint32_t op1, uint32_t op2) {
+    cpu.result = aluResult(cpu, op, op1, op2);
+    switch (op) {
+        case kAdd:
+        case kAdc: rules.add(cpu, op1, op2, cpu.result); break;
+        case kSbb:
+        case kSub:
+        case kCmp: rules.sub(cpu, op1, op2, cpu.result); break;
+        default: rules.logic(cpu, cpu.result); break;
+    }
+}
+
+void setAl(Cpu& cpu, uint32_t value) { setReg8(cpu, 0, static_cast<uint8_t>(value)); }
+
+// 83 widens its immediate byte to a word for the operation; the text shows the byte as taken.
+uint32_t signExtendByte(uint8_t value) { return value < 0x80 ? value : (value | 0xFF00u); }
+
+// INC and DEC of a decoded r/m operand: stored, flags as ADD/SUB with 1, the carry kept.
+void incDecRmByte(Cpu& cpu, bool increment) {
+    const uint32_t op1 = cpu.rmValue;
+    cpu.result = increment ? op1 + 1 : op1 - 1;
+    storeRmByte(cpu);
+    if (increment) {
+        flagsInc8(cpu, op1, cpu.result);
+    } else {
+        flagsDec8(cpu, op1, cpu.result);
+    }
+}
+
+const char* const kIncDecMnemonics[2] = {"inc", "dec"};
+
+}  // namespace
+
+// ---- the two-operand operations
+
+void opAluRmReg8(Cpu& cpu) {
+    const unsigned op = aluOpOfOpcode(cpu.codeByte);
+    decodeRmByte(cpu);
+    formatRmReg8(cpu, kAluMnemonics[op]);
+    if (cpu.decodeOnly) return;
+    computeAlu(cpu, kByteRules, op, cpu.rmValue, cpu.regValue);
+    if (storesResult(op)) storeRmByte(cpu);
+}
+
+void opAluRmReg16(Cpu& cpu) {
+    const unsigned op = aluOpOfOpcode(cpu.codeByte);
+    decodeRmWord(cpu);
+    formatRmReg16(cpu, kAluMnemonics[op]);
+    if (cpu.decodeOnly) return;
+    computeAlu(cpu, kWordRules, op, cpu.rmValue, cpu.regValue);
+    if (storesResult(op)) storeRmWord(cpu);
+}
+
+void opAluRegRm8(Cpu& cpu) {
+    const unsigned op = aluOpOfOpcode(cpu.codeByte);
+    decodeRmByte(cpu);
+    formatRegRm8(cpu, kAluMnemonics[op]);
+    if (cpu.decodeOnly) return;
+    computeAlu(cpu, kByteRules, op, cpu.regValue, cpu.rmValue);
+    if (storesResult(op)) storeRegByte(cpu);
+}
+
+void opAluRegRm16(Cpu& cpu) {
+    const unsigned op = aluOpOfOpcode(cpu.codeByte);
+    decodeRmWord(cpu);
+    formatRegRm16(cpu, kAluMnemonics[op]);
+    if (cpu.decodeOnly) return;
+    computeAlu(cpu, kWordRules, op, cpu.regValue, cpu.rmValue);
+    if (storesResult(op)) storeRegWord(cpu);
+}
+
+void opAluAlImm(Cpu& cpu) {
+    const unsigned op = aluOpOfOpcode(cpu.codeByte);
+    cpu.imm8 = fetchByte(cpu);
+    setText(cpu, "%s\tal,%02x", kAluMnemonics[op], cpu.imm8);
+    if (cpu.decodeOnly) return;
+    computeAlu(cpu, kByteRules, op, cpu.ax & 0xFF, cpu.imm8);
+    if (storesResult(op)) setAl(cpu, cpu.result);
+}
+
+void opAluAxImm(Cpu& cpu) {
+    const unsigned op = aluOpOfOpcode(cpu.codeByte);
+    cpu.imm16 = fetchWord(cpu);
+    setText(cpu, "%s\tax,%04x", kAluMnemonics[op], cpu.imm16);
+    if (cpu.decodeOnly) return;
+    computeAlu(cpu, kWordRules, op, cpu.ax, cpu.imm16);
+    if (storesResult(op)) cpu.ax = static_cast<uint16_t>(cpu.result);
+}
+
+// The immediate groups format their operands before taking the immediate: the immediate reuses
+// imm8/imm16, where the operand text finds the displacement.
+
+void opGroup80(Cpu& cpu) {
+    decodeRmByte(cpu);
+    formatOperands8(cpu);
+    const unsigned op = cpu.regField;
+    cpu.imm8 = fetchByte(cpu);
+    setText(cpu, "%s\t%s%s,%02x", kAluMnemonics[op], cpu.ptrText, cpu.rmText, cpu.imm8);
+    if (cpu.decodeOnly) return;
+    computeAlu(cpu, kByteRules, op, cpu.rmValue, cpu.imm8);
+    if (storesResult(op)) storeRmByte(cpu);
+}
+
+void opGroup81(Cpu& cpu) {
+    decodeRmWord(cpu);
+    formatOperands16(cpu);
+    const unsigned op = cpu.regField;
+    cpu.imm16 = fetchWord(cpu);
+    setText(cpu, "%s\t%s%s,%04x", kAluMnemonics[op], cpu.ptrText, cpu.rmText, cpu.imm16);
+    if (cpu.decodeOnly) return;
+    computeAlu(cpu, kWordRules, op, cpu.rmValue, cpu.imm16);
+    if (storesResult(op)) storeRmWord(cpu);
+}
+
+void opGroup83(Cpu& cpu) {
+    decodeRmWord(cpu);
+    formatOperands16(cpu);
+    const unsigned op = cpu.regField;
+    cpu.imm8 = fetchByte(cpu);
+    setText(cpu, "%s\t%s%s,%02x", kAluMnemonics[op], cpu.ptrText, cpu.rmText, cpu.imm8);
+    if (cpu.decodeOnly) return;
+    computeAlu(cpu, kWordRules, op, cpu.rmValue, signExtendByte(cpu.imm8));
+    if (storesResult(op)) storeRmWord(cpu);
+}
+
+// ---- increment and decrement
+
+void opIncReg(Cpu& cpu) {
+    const unsigned reg = cpu.codeByte & 7;
+    setText(cpu, "inc\t%s", kWordRegisterNames[reg]);
+    if (cpu.decodeOnly) return;
+    const uint32_t op1 = getReg16(cpu, reg);
+    cpu.result = op1 + 1;
+    setReg16(cpu, reg, static_cast<uint16_t>(cpu.result));
+    flagsInc16(cpu, op1, cpu.result);
+}
+
+void opDecReg(Cpu& cpu) {
+    const unsigned reg = cpu.codeByte & 7;
+    setText(cpu, "dec\t%s", kWordRegisterNames[reg]);
+    if (cpu.decodeOnly) return;
+    const uint32_t op1 = getReg16(cpu, reg);
+    cpu.result = op1 - 1;
+    setReg16(cpu, reg, static_cast<uint16_t>(cpu.result));
+    flagsDec16(cpu, op1, cpu.result);
+}
+
+// FE: reg 0 INC, reg 1 DEC; the other members decode and read their operand but do nothing.
+void opGroupFE(Cpu& cpu) {
+    decodeRmByte(cpu);
+    formatOperands8(cpu);
+    const bool defined = cpu.regField <= 1;
+    setText(cpu, "%s\t%s%s", defined ? kIncDecMnemonics[cpu.regField] : "???", cpu.ptrText, cpu.rmText);
+    if (cpu.decodeOnly || !defined) return;
+    incDecRmByte(cpu, cpu.regField == 0);
+}
+
+// FF reg 0 and 1. The FF group has already decoded and formatted the operand.
+void incDecRmWord(Cpu& cpu) {
+    const bool increment = cpu.regField == 0;
+    setText(cpu, "%s\t%s%s", kIncDecMnemonics[increment ? 0 : 1], cpu.ptrText, cpu.rmText);
+    if (cpu.decodeOnly) return;
+    const uint32_t op1 = cpu.rmValue;
+    cpu.result = increment ? op1 + 1 : op1 - 1;
+    storeRmWord(cpu);
+    if (increment) {
+        flagsInc16(cpu, op1, cpu.result);
+    } else {
+        flagsDec16(cpu, op1, cpu.result);
+    }
+}
+
+// ---- TEST: AND for the flags only
+
+void opTestRmReg8(Cpu& cpu) {
+    decodeRmByte(cpu);
+    formatRmReg8(cpu, "test");
+    if (cpu.decodeOnly) return;
+    cpu.result = cpu.rmValue & cpu.regValue;
+    flagsLogic8(cpu, cpu.result);
+}
+
+void opTestRmReg16(Cpu& cpu) {
+    decodeRmWord(cpu);
+    formatRmReg16(cpu, "test");
+    if (cpu.decodeOnly) return;
+    cpu.result = cpu.rmValue & cpu.regValue;
+    flagsLogic16(cpu, cpu.result);
+}
+
+void opTestAlImm(Cpu& cpu) {
+    cpu.imm8 = fetchByte(cpu);
+    setText(cpu, "test\tal,%02x", cpu.imm8);
+    if (cpu.decodeOnly) return;
+    cpu.result = (cpu.ax & 0xFF) & cpu.imm8;
+    flagsLogic8(cpu, cpu.result);
+}
+
+void opTestAxImm(Cpu& cpu) {
+    cpu.imm16 = fetchWord(cpu);
+    setText(cpu, "test\tax,%04x", cpu.imm16);
+    if (cpu.decodeOnly) return;
+    cpu.result = cpu.ax & cpu.imm16;
+    flagsLogic16(cpu, cpu.result);
+}
+
+// ---- shown but not executed: AAD, SETALC and the decimal adjustments
+
+void opAad(Cpu& cpu) {
+    cpu.imm8 = fetchByte(cpu);
+    setText(cpu, "aad\t%02x", cpu.imm8);
+}
+
+void opSetalc(Cpu& cpu) { setText(cpu, "setalc"); }
+
+// 27 DAA, 2F DAS, 37 AAA, 3F AAS: bits 4-3 of the opcode pick the name.
+void opDecimalAdjust(Cpu& cpu) {
+    static const char* const names[4] = {"daa", "das", "aaa", "aas"};
+    setText(cpu, "%s", names[(cpu.codeByte >> 3) & 3]);
+}
+
+// ---- the flag instructions
+
+void opCmc(Cpu& cpu) {
+    setText(cpu, "cmc");
+    if (cpu.decodeOnly) return;
+    cpu.cfFlag = cpu.cfFlag ? 0 : 1;
+}
+
+// F8-FD come in clear/set pairs: CF, IF, DF; the low opcode bit is the new value.
+void opFlagSet(Cpu& cpu) {
+    static const char* const names[6] = {"clc", "stc", "cli", "sti", "cld", "std"};
+    const unsigned index = (cpu.codeByte - 0xF8u) % 6;
+    setText(cpu, "%s", names[index]);
+    if (cpu.decodeOnly) return;
+    uint8_t* const pairs[3] = {&cpu.cfFlag, &cpu.ifFlag, &cpu.dfFlag};
+    *pairs[index / 2] = index & 1;
+}

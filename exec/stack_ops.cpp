@@ -10,31 +10,20 @@
 namespace {
 
 // Opcodes 06 0E 16 1E (push) and 07 17 1F (pop) name their segment register in bits 4-3.
-const char* const kSegmentNames[4] = {"es", "cs", "ss", "ds"};
-
 unsigned segmentNumberOf(uint8_t opcode) { return (opcode >> 3) & 3; }
-
-uint16_t& segmentRegister(Cpu& cpu, unsigned number) {
-    switch (number & 3) {
-        case 0: return cpu.es;
-        case 1: return cpu.cs;
-        case 2: return cpu.ss;
-        default: return cpu.ds;
-    }
-}
 
 }  // namespace
 
 void opPushSegment(Cpu& cpu) {
     const unsigned segment = segmentNumberOf(cpu.codeByte);
-    setText(cpu, "push\t%s", kSegmentNames[segment]);
+    setText(cpu, "push\t%s", kSegmentRegisterNames[segment]);
     if (cpu.decodeOnly) return;
     pushWord(cpu, segmentRegister(cpu, segment));
 }
 
 void opPopSegment(Cpu& cpu) {
     const unsigned segment = segmentNumberOf(cpu.codeByte);
-    setText(cpu, "pop\t%s", kSegmentNames[segment]);
+    setText(cpu, "pop\t%s", kSegmentRegisterNames[segment]);
     if (cpu.decodeOnly) return;
     segmentRegister(cpu, segment) = popWord(cpu);
 }

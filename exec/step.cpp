@@ -67,7 +67,8 @@ void step(Cpu& cpu) {
     if (repText[0] != '\0' && wantsText(cpu)) {
         char nested[sizeof cpu.asmText];
         std::memcpy(nested, cpu.asmText, sizeof nested);
-        std::snprintf(cpu.asmText, sizeof cpu.asmText, "%s%s", repText, nested);
+        std::memcpy(cpu.asmText, repText, sizeof repText);
+        appendText(cpu.asmText, sizeof cpu.asmText, nested);
     }
     endStep(cpu);
 }

@@ -115,13 +115,17 @@ TEST(Prefixes, TooLongAChainEndsTheInstructionAsUndefined) {
 
     // One more prefix in a row ends the instruction with "???" and no effect.
     TestMachine n;
-    for (uint32_t i = 0; i < 40; ++i) n.poke(0x100 + i, {0xF3});
+    n.poke(0x100, {0xF3});
+    for (uint32_t i = 1; i < 40; ++i) n.poke(0x100 + i, {0x26});
     n.run();
     EXPECT_EQ(n.cpu.ip, 0x100 + kMaxPrefixBytes + 1);
     EXPECT_EQ(n.cpu.repPrefix, 0);
-    const std::string text = n.text();
-    EXPECT_EQ(text.substr(text.size() - 3), "???");
-    EXPECT_EQ(text.substr(0, 8), "rep rep ");
+    EXPECT_EQ(n.cpu.segOverride, 0);
+    EXPECT_EQ(n.text(), "rep ???");
+    // The next step starts a fresh chain at the byte after.
+    n.run();
+    EXPECT_EQ(n.cpu.ip, 0x100 + 2 * (kMaxPrefixBytes + 1));
+    EXPECT_EQ(n.text(), "???");
 }
 
 TEST(Prefixes, ASegmentFullOfPrefixesNeitherCrashesNorHangs) {
