@@ -35,6 +35,8 @@ private:
     void proceed();
     void execute(const char* line);
     void breakpointCommand(const char* line);
+    void listBreakpoints();
+    void toggleBreakpoint(const char* text);
     void cycleHistoryMode();
     void writeHistory();
 

@@ -133,6 +133,7 @@ void beginKeyMode() {
     if (tcgetattr(STDIN_FILENO, &savedTerminal) != 0) return;
     termios raw = savedTerminal;
     raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    raw.c_iflag &= ~static_cast<tcflag_t>(ICRNL);  // Enter arrives as CR, as on a Windows console
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
     tcsetattr(STDIN_FILENO, TCSANOW, &raw);
