@@ -107,7 +107,7 @@ void opRetf(Cpu& cpu);            // CB
 void opHlt(Cpu& cpu);             // F4
 void opGroupFF(Cpu& cpu);         // FF (all eight members)
 
-// ---- string.cpp: string instructions (repeat prefixes in force through repPrefix/repnzPrefix)
+// ---- string.cpp and string_compare.cpp: string instructions (repeat prefixes in force through repPrefix/repnzPrefix)
 void opInsb(Cpu& cpu);            // 6C
 void opInsw(Cpu& cpu);            // 6D
 void opOutsb(Cpu& cpu);           // 6E

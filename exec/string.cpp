@@ -1,18 +1,318 @@
-// Placeholder handlers: replaced by the real group.
+// String instructions MOVS, STOS, LODS and the port forms INS and OUTS (CMPS and SCAS are in
+// string_compare.cpp). The source is segment:SI, DS unless a prefix overrides it; the destination
+// is always ES:DI. SI and DI move by the element size after each element, down when DF is set,
+// modulo 65536. Every byte goes through the 20-bit address rule, and a word's high byte is at the
+// linear address + 1, so the element loops are exact everywhere. Under F3 all CX elements run inside
+// the one step; F2 does not repeat these instructions.
+//
+// REP MOVS and REP STOS also have block versions for a run that lies in one piece of the image,
+// each one built to leave exactly the bytes the element loop would leave.
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+#include "core/memory.h"
 #include "disasm/text.h"
 #include "exec/handlers.h"
+#include "exec/string_elements.h"
+#include "host/opna_board.h"
 
-void opInsb(Cpu& cpu) { setText(cpu, "???"); }
-void opInsw(Cpu& cpu) { setText(cpu, "???"); }
-void opOutsb(Cpu& cpu) { setText(cpu, "???"); }
-void opOutsw(Cpu& cpu) { setText(cpu, "???"); }
-void opMovsb(Cpu& cpu) { setText(cpu, "???"); }
-void opMovsw(Cpu& cpu) { setText(cpu, "???"); }
-void opCmpsb(Cpu& cpu) { setText(cpu, "???"); }
-void opCmpsw(Cpu& cpu) { setText(cpu, "???"); }
-void opStosb(Cpu& cpu) { setText(cpu, "???"); }
-void opStosw(Cpu& cpu) { setText(cpu, "???"); }
-void opLodsb(Cpu& cpu) { setText(cpu, "???"); }
-void opLodsw(Cpu& cpu) { setText(cpu, "???"); }
-void opScasb(Cpu& cpu) { setText(cpu, "???"); }
-void opScasw(Cpu& cpu) { setText(cpu, "???"); }
+namespace {
+
+constexpr uint32_t kByteSize = 1;
+constexpr uint32_t kWordSize = 2;
+
+// ---- addressing shared by every element
+
+// What SI or DI gains per element: the element size, or minus it when DF is set.
+uint16_t indexDelta(const Cpu& cpu, uint32_t size) {
+    return static_cast<uint16_t>(cpu.dfFlag ? 0x10000 - size : size);
+}
+
+void advanceSource(Cpu& cpu, uint32_t size, uint32_t count = 1) {
+    cpu.si = static_cast<uint16_t>(cpu.si + indexDelta(cpu, size) * count);
+}
+
+void advanceDestination(Cpu& cpu, uint32_t size, uint32_t count = 1) {
+    cpu.di = static_cast<uint16_t>(cpu.di + indexDelta(cpu, size) * count);
+}
+
+uint8_t lowByte(uint16_t value) { return static_cast<uint8_t>(value); }
+uint8_t highByte(uint16_t value) { return static_cast<uint8_t>(value >> 8); }
+
+uint8_t readPort(Cpu& cpu, uint16_t port) { return cpu.board ? cpu.board->portRead(port) : 0; }
+
+void writePort(Cpu& cpu, uint16_t port, uint8_t value) {
+    if (cpu.board) cpu.board->portWrite(port, value);
+}
+
+// ---- one element of each instruction, index registers included
+
+void moveByte(Cpu& cpu) {
+    writeByteLinear(cpu, destinationAddress(cpu), readByteLinear(cpu, sourceAddress(cpu)));
+    advanceSource(cpu, kByteSize);
+    advanceDestination(cpu, kByteSize);
+}
+
+// Low byte, then high byte: with source and destination one byte apart, the second read sees the
+// byte the first write just stored.
+void moveWord(Cpu& cpu) {
+    const uint32_t source = sourceAddress(cpu);
+    const uint32_t destination = destinationAddress(cpu);
+    writeByteLinear(cpu, destination, readByteLinear(cpu, source));
+    writeByteLinear(cpu, destination + 1, readByteLinear(cpu, source + 1));
+    advanceSource(cpu, kWordSize);
+    advanceDestination(cpu, kWordSize);
+}
+
+void storeByte(Cpu& cpu) {
+    writeByteLinear(cpu, destinationAddress(cpu), lowByte(cpu.ax));
+    advanceDestination(cpu, kByteSize);
+}
+
+void storeWord(Cpu& cpu) {
+    writeWordLinear(cpu, destinationAddress(cpu), cpu.ax);
+    advanceDestination(cpu, kWordSize);
+}
+
+void loadByte(Cpu& cpu) {
+    cpu.ax = static_cast<uint16_t>((cpu.ax & 0xFF00) | readByteLinear(cpu, sourceAddress(cpu)));
+    advanceSource(cpu, kByteSize);
+}
+
+void loadWord(Cpu& cpu) {
+    cpu.ax = readWordLinear(cpu, sourceAddress(cpu));
+    advanceSource(cpu, kWordSize);
+}
+
+// One port read per element, with all its side effects (the status port clears on reading).
+void inputByte(Cpu& cpu) {
+    const uint8_t value = readPort(cpu, cpu.dx);
+    writeByteLinear(cpu, destinationAddress(cpu), value);
+    advanceDestination(cpu, kByteSize);
+}
+
+// A word input answers 0 without reading any port, as IN AX,DX does.
+void inputWord(Cpu& cpu) {
+    writeWordLinear(cpu, destinationAddress(cpu), 0);
+    advanceDestination(cpu, kWordSize);
+}
+
+void outputByte(Cpu& cpu) {
+    writePort(cpu, cpu.dx, readByteLinear(cpu, sourceAddress(cpu)));
+    advanceSource(cpu, kByteSize);
+}
+
+// A word output goes nowhere, as OUT DX,AX does: only SI moves.
+void outputWord(Cpu& cpu) { advanceSource(cpu, kWordSize); }
+
+// Once without F3; under F3 CX times, nothing at all when CX is 0.
+template <typename Element>
+void repeatCounted(Cpu& cpu, Element element) {
+    if (!cpu.repPrefix) {
+        element(cpu);
+        return;
+    }
+    for (; cpu.cx != 0; --cpu.cx) element(cpu);
+}
+
+// ---- block versions of REP MOVS and REP STOS
+
+uint8_t* image(Cpu& cpu) { return cpu.memory.get(); }
+
+// Where a run of elements lies in the image when it is one piece. `lowest` is the image index of
+// its lowest byte; `first` that of the first element processed (the highest element when DF = 1).
+struct Block {
+    uint32_t lowest;
+    uint32_t first;
+};
+
+// A run of `count` >= 1 elements is one piece when the index register does not wrap inside it
+// (the last element's offset is still in the segment; a word at offset 0xFFFF is fine, its high
+// byte is at the next linear address anyway) and its bytes do not cross the end of the image.
+std::optional<Block> contiguousRun(uint32_t base, uint16_t index, uint32_t count, uint32_t size, bool down) {
+    const uint32_t reach = size * (count - 1);  // offset distance from the first to the last element
+    if (down ? index < reach : index + reach > 0xFFFF) return std::nullopt;
+    const uint32_t lowest = (base + (down ? index - reach : index)) & kAddressMask;
+    if (lowest + size * count > kMemorySize) return std::nullopt;
+    return Block{lowest, down ? lowest + reach : lowest};
+}
+
+// The forward byte loop image[dst + i] = image[src + i], i = 0 .. n-1. If the destination starts
+// inside the source, ahead of it, the read of byte i >= dst - src sees a byte the loop stored
+// itself, so the bytes from src on repeat with period dst - src: each memcpy doubles the finished
+// part by copying whole periods from src (never overlapping). In every other case no read meets an
+// earlier write and memmove leaves the same bytes.
+void byteLoopUpward(uint8_t* image, uint32_t src, uint32_t dst, uint32_t n) {
+    if (dst <= src || dst >= src + n) {
+        std::memmove(image + dst, image + src, n);
+        return;
+    }
+    const uint32_t period = dst - src;
+    for (uint32_t done = 0; done < n;) {  // done stays a multiple of the period until the last copy
+        const uint32_t chunk = std::min(period + done, n - done);
+        std::memcpy(image + dst + done, image + src, chunk);
+        done += chunk;
+    }
+}
+
+// The mirror image for DF = 1: image[dst - i] = image[src - i], i = 0 .. n-1. Reads meet earlier
+// writes only when the destination lies inside the source, below it; the bytes then repeat
+// downwards with period src - dst.
+void byteLoopDownward(uint8_t* image, uint32_t src, uint32_t dst, uint32_t n) {
+    if (src <= dst || src >= dst + n) {
+        std::memmove(image + (dst + 1 - n), image + (src + 1 - n), n);
+        return;
+    }
+    const uint32_t period = src - dst;
+    for (uint32_t done = 0; done < n;) {
+        const uint32_t chunk = std::min(period + done, n - done);
+        std::memcpy(image + (dst - done + 1 - chunk), image + (src + 1 - chunk), chunk);
+        done += chunk;
+    }
+}
+
+void finishRun(Cpu& cpu, uint32_t size, bool movesSource) {
+    if (movesSource) advanceSource(cpu, size, cpu.cx);
+    advanceDestination(cpu, size, cpu.cx);
+    cpu.cx = 0;
+}
+
+bool repeatsElements(const Cpu& cpu) { return cpu.repPrefix && cpu.cx != 0; }
+
+// REP MOVSB, one byte after the other, is the byte loop of its direction.
+bool moveBytesAsBlock(Cpu& cpu) {
+    const bool down = cpu.dfFlag != 0;
+    const auto source = contiguousRun(cpu.srcBase, cpu.si, cpu.cx, kByteSize, down);
+    const auto destination = contiguousRun(cpu.dstBase, cpu.di, cpu.cx, kByteSize, down);
+    if (!source || !destination) return false;
+    if (down) {
+        byteLoopDownward(image(cpu), source->first, destination->first, cpu.cx);
+    } else {
+        byteLoopUpward(image(cpu), source->first, destination->first, cpu.cx);
+    }
+    finishRun(cpu, kByteSize, true);
+    return true;
+}
+
+// REP MOVSW upwards copies low byte, high byte, next low byte, ...: exactly the forward byte loop
+// over 2 * CX bytes. Downwards the elements go down but each one's bytes go up, which is no byte
+// loop; it is one memmove when no read can meet an earlier write of the run: the destination at
+// or above the source but not one byte above it, or wholly below the source. Else the element loop.
+bool moveWordsAsBlock(Cpu& cpu) {
+    const bool down = cpu.dfFlag != 0;
+    const auto source = contiguousRun(cpu.srcBase, cpu.si, cpu.cx, kWordSize, down);
+    const auto destination = contiguousRun(cpu.dstBase, cpu.di, cpu.cx, kWordSize, down);
+    if (!source || !destination) return false;
+    const uint32_t length = kWordSize * cpu.cx;
+    if (!down) {
+        byteLoopUpward(image(cpu), source->first, destination->first, length);
+    } else {
+        const uint32_t s = source->first;
+        const uint32_t d = destination->first;
+        const bool readsOnlyOriginals = (d >= s && d != s + 1) || s >= d + length;
+        if (!readsOnlyOriginals) return false;
+        std::memmove(image(cpu) + destination->lowest, image(cpu) + source->lowest, length);
+    }
+    finishRun(cpu, kWordSize, true);
+    return true;
+}
+
+// REP STOS stores the same element everywhere, so the order does not matter: the run's bytes are
+// AL repeated, or AL AH repeated from the run's lowest byte.
+bool storeAsBlock(Cpu& cpu, uint32_t size) {
+    const auto destination = contiguousRun(cpu.dstBase, cpu.di, cpu.cx, size, cpu.dfFlag != 0);
+    if (!destination) return false;
+    const uint32_t length = size * cpu.cx;
+    uint8_t* block = image(cpu) + destination->lowest;
+    if (size == kByteSize || lowByte(cpu.ax) == highByte(cpu.ax)) {
+        std::memset(block, lowByte(cpu.ax), length);
+    } else {
+        block[0] = lowByte(cpu.ax);
+        block[1] = highByte(cpu.ax);
+        byteLoopUpward(image(cpu), destination->lowest, destination->lowest + 2, length - 2);
+    }
+    finishRun(cpu, size, false);
+    return true;
+}
+
+}  // namespace
+
+void opInsb(Cpu& cpu) {
+    setText(cpu, "insb");
+    if (cpu.decodeOnly) return;
+    takeSegmentBases(cpu);
+    repeatCounted(cpu, inputByte);
+}
+
+void opInsw(Cpu& cpu) {
+    setText(cpu, "insw");
+    if (cpu.decodeOnly) return;
+    takeSegmentBases(cpu);
+    repeatCounted(cpu, inputWord);
+}
+
+void opOutsb(Cpu& cpu) {
+    setText(cpu, "outsb");
+    if (cpu.decodeOnly) return;
+    takeSegmentBases(cpu);
+    repeatCounted(cpu, outputByte);
+}
+
+void opOutsw(Cpu& cpu) {
+    setText(cpu, "outsw");
+    if (cpu.decodeOnly) return;
+    takeSegmentBases(cpu);
+    repeatCounted(cpu, outputWord);
+}
+
+void opMovsb(Cpu& cpu) {
+    setText(cpu, "movsb");
+    if (cpu.decodeOnly) return;
+    takeSegmentBases(cpu);
+    if (repeatsElements(cpu) && moveBytesAsBlock(cpu)) return;
+    repeatCounted(cpu, moveByte);
+}
+
+void opMovsw(Cpu& cpu) {
+    setText(cpu, "movsw");
+    if (cpu.decodeOnly) return;
+    takeSegmentBases(cpu);
+    if (repeatsElements(cpu) && moveWordsAsBlock(cpu)) return;
+    repeatCounted(cpu, moveWord);
+}
+
+void opStosb(Cpu& cpu) {
+    setText(cpu, "stosb");
+    if (cpu.decodeOnly) return;
+    takeSegmentBases(cpu);
+    if (repeatsElements(cpu) && storeAsBlock(cpu, kByteSize)) return;
+    repeatCounted(cpu, storeByte);
+}
+
+void opStosw(Cpu& cpu) {
+    setText(cpu, "stosw");
+    if (cpu.decodeOnly) return;
+    takeSegmentBases(cpu);
+    if (repeatsElements(cpu) && storeAsBlock(cpu, kWordSize)) return;
+    repeatCounted(cpu, storeWord);
+}
+
+// LODS notes the first element it reads, also when only decoding.
+void opLodsb(Cpu& cpu) {
+    setText(cpu, "lodsb");
+    takeSegmentBases(cpu);
+    const uint32_t address = sourceAddress(cpu);
+    setTrace(cpu, "(%05x:%02x)", address, readByteLinear(cpu, address));
+    if (cpu.decodeOnly) return;
+    repeatCounted(cpu, loadByte);
+}
+
+void opLodsw(Cpu& cpu) {
+    setText(cpu, "lodsw");
+    takeSegmentBases(cpu);
+    const uint32_t address = sourceAddress(cpu);
+    setTrace(cpu, "(%05x:%04x)", address, readWordLinear(cpu, address));
+    if (cpu.decodeOnly) return;
+    repeatCounted(cpu, loadWord);
+}

@@ -18,8 +18,8 @@ bool readCommandLine(char* buffer, size_t size) {
     return gotAny;
 }
 
-Monitor::Monitor(Cpu& cpu, OpnaBoard& board, SerialLink& link)
-    : cpu_(cpu), board_(board), link_(link), lineBuffer_(new char[kLineBufferSize]) {}
+Monitor::Monitor(Cpu& cpu, OpnaBoard& board, SerialLink& link, TickHook& tick)
+    : cpu_(cpu), board_(board), link_(link), tick_(tick), lineBuffer_(new char[kLineBufferSize]) {}
 
 void Monitor::commandLoop() {
     for (;;) {

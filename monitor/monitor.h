@@ -9,6 +9,7 @@
 struct Cpu;
 struct OpnaBoard;
 struct SerialLink;
+struct TickHook;
 
 constexpr size_t kLineBufferSize = 64 * 1024;
 
@@ -19,7 +20,7 @@ bool readCommandLine(char* buffer, size_t size);
 
 class Monitor {
 public:
-    Monitor(Cpu& cpu, OpnaBoard& board, SerialLink& link);
+    Monitor(Cpu& cpu, OpnaBoard& board, SerialLink& link, TickHook& tick);
 
     // Prompts, reads and runs lines until q or the end of input.
     void commandLoop();
@@ -64,5 +65,6 @@ private:
     Cpu& cpu_;
     OpnaBoard& board_;
     SerialLink& link_;
+    TickHook& tick_;
     std::unique_ptr<char[]> lineBuffer_;
 };

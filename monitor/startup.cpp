@@ -54,7 +54,7 @@ int velkorMain(int argc, const char* const* argv) {
 
     serialLink.resetHandshake();
 
-    Monitor monitor(cpu, opnaBoard, serialLink);
+    Monitor monitor(cpu, opnaBoard, serialLink, tickHook);
     monitor.commandLoop();
     std::fflush(stdout);
     serialLink.close();
