@@ -12,8 +12,9 @@ $(BUILD)/CMakeCache.txt:
 build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The demo session: velkor drives the software YM2608 (velkor-device), which captures a VGM file.
 run: build
-	./$(BUILD)/velkor
+	BUILD=$(abspath $(BUILD)) tools/run-demo.sh
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The demo session behind `make run`: a working folder with the demo driver as noname.bin,
+# velkor-device there with a VGM capture, and velkor attached to it on COM3.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD:-$root/build}
+work=$root/run
+
+for program in velkor velkor-device; do
+  [ -x "$build/$program" ] || { echo "run-demo: $build/$program is missing; build first" >&2; exit 1; }
+done
+
+mkdir -p "$work"
+cp "$root/demo/demo.bin" "$work/noname.bin"
+cd "$work"
+
+"$build/velkor-device" ./opna --vgm capture.vgm --log device.log &
+device=$!
+for _ in $(seq 200); do
+  [ -L ./opna ] && break
+  sleep 0.01
+done
+
+status=0
+VELKOR_COM3=./opna VELKOR_COM4=/nonexistent "$build/velkor" || status=$?
+# velkor closing the port ends the device, which finishes the capture and prints its summary.
+wait "$device" || true
+echo "capture: $work/capture.vgm"
+exit "$status"
