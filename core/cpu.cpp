@@ -45,29 +45,6 @@ void unpackFlags(Cpu& cpu, uint16_t word) {
     cpu.cfFlag = word & 1;
 }
 
-namespace {
-uint16_t* wordRegister(Cpu& cpu, unsigned n) {
-    uint16_t* const table[8] = {&cpu.ax, &cpu.cx, &cpu.dx, &cpu.bx, &cpu.sp, &cpu.bp, &cpu.si, &cpu.di};
-    return table[n & 7];
-}
-}  // namespace
-
-uint16_t getReg16(const Cpu& cpu, unsigned n) { return *wordRegister(const_cast<Cpu&>(cpu), n); }
-
-void setReg16(Cpu& cpu, unsigned n, uint16_t value) { *wordRegister(cpu, n) = value; }
-
-// Byte registers 0-3 are the low halves of AX CX DX BX, 4-7 their high halves.
-uint8_t getReg8(const Cpu& cpu, unsigned n) {
-    const uint16_t word = getReg16(cpu, n & 3);
-    return static_cast<uint8_t>(n & 4 ? word >> 8 : word);
-}
-
-void setReg8(Cpu& cpu, unsigned n, uint8_t value) {
-    uint16_t* word = wordRegister(cpu, n & 3);
-    *word = n & 4 ? static_cast<uint16_t>((*word & 0x00FF) | value << 8)
-                  : static_cast<uint16_t>((*word & 0xFF00) | value);
-}
-
 const char* const kSegmentRegisterNames[4] = {"es", "cs", "ss", "ds"};
 
 uint16_t& segmentRegister(Cpu& cpu, unsigned n) {

@@ -86,7 +86,18 @@ uint16_t& segmentRegister(Cpu& cpu, unsigned n);
 uint16_t segmentOrOverride(const Cpu& cpu, uint16_t defaultSegment);
 
 // Register access by 3-bit number: bytes AL CL DL BL AH CH DH BH, words AX CX DX BX SP BP SI DI.
-uint8_t getReg8(const Cpu& cpu, unsigned n);
-void setReg8(Cpu& cpu, unsigned n, uint8_t value);
-uint16_t getReg16(const Cpu& cpu, unsigned n);
-void setReg16(Cpu& cpu, unsigned n, uint16_t value);
+inline constexpr uint16_t Cpu::* kWordRegisterMembers[8] = {&Cpu::ax, &Cpu::cx, &Cpu::dx, &Cpu::bx,
+                                                           &Cpu::sp, &Cpu::bp, &Cpu::si, &Cpu::di};
+
+inline uint16_t getReg16(const Cpu& cpu, unsigned n) { return cpu.*kWordRegisterMembers[n & 7]; }
+inline void setReg16(Cpu& cpu, unsigned n, uint16_t value) { cpu.*kWordRegisterMembers[n & 7] = value; }
+
+// Byte registers 0-3 are the low halves of AX CX DX BX, 4-7 their high halves.
+inline uint8_t getReg8(const Cpu& cpu, unsigned n) {
+    return static_cast<uint8_t>(cpu.*kWordRegisterMembers[n & 3] >> (n & 4 ? 8 : 0));
+}
+
+inline void setReg8(Cpu& cpu, unsigned n, uint8_t value) {
+    uint16_t& word = cpu.*kWordRegisterMembers[n & 3];
+    word = n & 4 ? static_cast<uint16_t>((word & 0x00FF) | value << 8) : static_cast<uint16_t>((word & 0xFF00) | value);
+}

@@ -1,5 +1,15 @@
 #include "disasm/text.h"
 
-void formatInto(char* buffer, size_t size, const char* format, va_list args) {
-    std::vsnprintf(buffer, size, format, args);
+void formatAsmText(Cpu& cpu, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(cpu.asmText, sizeof cpu.asmText, format, args);
+    va_end(args);
+}
+
+void formatTraceText(Cpu& cpu, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(cpu.traceText, sizeof cpu.traceText, format, args);
+    va_end(args);
 }

@@ -9,22 +9,12 @@
 // Decode-only steps always format; executing steps only when the caller asked for text.
 inline bool wantsText(const Cpu& cpu) { return (cpu.textWanted | cpu.decodeOnly) != 0; }
 
-void formatInto(char* buffer, size_t size, const char* format, va_list args);
+// Formatting out of line: the execution path only pays for the wantsText test.
+__attribute__((format(printf, 2, 3))) void formatAsmText(Cpu& cpu, const char* format, ...);
+__attribute__((format(printf, 2, 3))) void formatTraceText(Cpu& cpu, const char* format, ...);
 
-// Writes the instruction text (cut to fit asmText) when text is wanted.
-__attribute__((format(printf, 2, 3))) inline void setText(Cpu& cpu, const char* format, ...) {
-    if (!wantsText(cpu)) return;
-    va_list args;
-    va_start(args, format);
-    formatInto(cpu.asmText, sizeof cpu.asmText, format, args);
-    va_end(args);
-}
-
-// Writes the operand note when text is wanted.
-__attribute__((format(printf, 2, 3))) inline void setTrace(Cpu& cpu, const char* format, ...) {
-    if (!wantsText(cpu)) return;
-    va_list args;
-    va_start(args, format);
-    formatInto(cpu.traceText, sizeof cpu.traceText, format, args);
-    va_end(args);
-}
+// setText(cpu, format, ...) writes the instruction text (cut to fit asmText) and setTrace the operand
+// note, only when text is wanted. They are macros so that the arguments are not even evaluated
+// otherwise and the compiler still checks them against the format.
+#define setText(cpu, ...) ((void)(wantsText(cpu) && (formatAsmText((cpu), __VA_ARGS__), true)))
+#define setTrace(cpu, ...) ((void)(wantsText(cpu) && (formatTraceText((cpu), __VA_ARGS__), true)))

@@ -21,14 +21,8 @@ unsigned aluOpOfOpcode(uint8_t opcode) { return (opcode >> 3) & 7; }
 
 bool storesResult(unsigned op) { return op != kCmp; }
 
-// The flag rules by operand width.
-struct FlagRules {
-    void (*logic)(Cpu&, uint32_t result);
-    void (*add)(Cpu&, uint32_t op1, uint32_t op2, uint32_t result);
-    void (*sub)(Cpu&, uint32_t op1, uint32_t op2, uint32_t result);
-};
-constexpr FlagRules kByteRules{flagsLogic8, flagsAdd8, flagsSub8};
-constexpr FlagRules kWordRules{flagsLogic16, flagsAdd16, flagsSub16};
+// Operand widths: the flag rules of each are picked at compile time, so they inline.
+enum Width : bool { kByte = false, kWord = true };
 
 // The untruncated result. ADC and SBB read the carry here, before any flag changes; a borrow wraps
 // the 32-bit slot to its two's complement, which the subtraction rule reads as negative.
@@ -46,15 +40,16 @@ uint32_t aluResult(const Cpu& cpu, unsigned op, uint32_t op1, uint32_t op2) {
 
 // Sets result and the flags of op applied to op1 and op2. The carry-in of ADC and the borrow-in of
 // SBB are part of the result only, so the overflow rule sees the true op2.
-void computeAlu(Cpu& cpu, const FlagRules& rules, unsigned op, uint32_t op1, uint32_t op2) {
+template <Width width>
+void computeAlu(Cpu& cpu, unsigned op, uint32_t op1, uint32_t op2) {
     cpu.result = aluResult(cpu, op, op1, op2);
     switch (op) {
         case kAdd:
-        case kAdc: rules.add(cpu, op1, op2, cpu.result); break;
+        case kAdc: width == kWord ? flagsAdd16(cpu, op1, op2, cpu.result) : flagsAdd8(cpu, op1, op2, cpu.result); break;
         case kSbb:
         case kSub:
-        case kCmp: rules.sub(cpu, op1, op2, cpu.result); break;
-        default: rules.logic(cpu, cpu.result); break;
+        case kCmp: width == kWord ? flagsSub16(cpu, op1, op2, cpu.result) : flagsSub8(cpu, op1, op2, cpu.result); break;
+        default: width == kWord ? flagsLogic16(cpu, cpu.result) : flagsLogic8(cpu, cpu.result); break;
     }
 }
 
@@ -86,7 +81,7 @@ void opAluRmReg8(Cpu& cpu) {
     decodeRmByte(cpu);
     formatRmReg8(cpu, kAluMnemonics[op]);
     if (cpu.decodeOnly) return;
-    computeAlu(cpu, kByteRules, op, cpu.rmValue, cpu.regValue);
+    computeAlu<kByte>(cpu, op, cpu.rmValue, cpu.regValue);
     if (storesResult(op)) storeRmByte(cpu);
 }
 
@@ -95,7 +90,7 @@ void opAluRmReg16(Cpu& cpu) {
     decodeRmWord(cpu);
     formatRmReg16(cpu, kAluMnemonics[op]);
     if (cpu.decodeOnly) return;
-    computeAlu(cpu, kWordRules, op, cpu.rmValue, cpu.regValue);
+    computeAlu<kWord>(cpu, op, cpu.rmValue, cpu.regValue);
     if (storesResult(op)) storeRmWord(cpu);
 }
 
@@ -104,7 +99,7 @@ void opAluRegRm8(Cpu& cpu) {
     decodeRmByte(cpu);
     formatRegRm8(cpu, kAluMnemonics[op]);
     if (cpu.decodeOnly) return;
-    computeAlu(cpu, kByteRules, op, cpu.regValue, cpu.rmValue);
+    computeAlu<kByte>(cpu, op, cpu.regValue, cpu.rmValue);
     if (storesResult(op)) storeRegByte(cpu);
 }
 
@@ -113,7 +108,7 @@ void opAluRegRm16(Cpu& cpu) {
     decodeRmWord(cpu);
     formatRegRm16(cpu, kAluMnemonics[op]);
     if (cpu.decodeOnly) return;
-    computeAlu(cpu, kWordRules, op, cpu.regValue, cpu.rmValue);
+    computeAlu<kWord>(cpu, op, cpu.regValue, cpu.rmValue);
     if (storesResult(op)) storeRegWord(cpu);
 }
 
@@ -122,7 +117,7 @@ void opAluAlImm(Cpu& cpu) {
     cpu.imm8 = fetchByte(cpu);
     setText(cpu, "%s\tal,%02x", kAluMnemonics[op], cpu.imm8);
     if (cpu.decodeOnly) return;
-    computeAlu(cpu, kByteRules, op, cpu.ax & 0xFF, cpu.imm8);
+    computeAlu<kByte>(cpu, op, cpu.ax & 0xFF, cpu.imm8);
     if (storesResult(op)) setAl(cpu, cpu.result);
 }
 
@@ -131,7 +126,7 @@ void opAluAxImm(Cpu& cpu) {
     cpu.imm16 = fetchWord(cpu);
     setText(cpu, "%s\tax,%04x", kAluMnemonics[op], cpu.imm16);
     if (cpu.decodeOnly) return;
-    computeAlu(cpu, kWordRules, op, cpu.ax, cpu.imm16);
+    computeAlu<kWord>(cpu, op, cpu.ax, cpu.imm16);
     if (storesResult(op)) cpu.ax = static_cast<uint16_t>(cpu.result);
 }
 
@@ -145,7 +140,7 @@ void opGroup80(Cpu& cpu) {
     cpu.imm8 = fetchByte(cpu);
     setText(cpu, "%s\t%s%s,%02x", kAluMnemonics[op], cpu.ptrText, cpu.rmText, cpu.imm8);
     if (cpu.decodeOnly) return;
-    computeAlu(cpu, kByteRules, op, cpu.rmValue, cpu.imm8);
+    computeAlu<kByte>(cpu, op, cpu.rmValue, cpu.imm8);
     if (storesResult(op)) storeRmByte(cpu);
 }
 
@@ -156,7 +151,7 @@ void opGroup81(Cpu& cpu) {
     cpu.imm16 = fetchWord(cpu);
     setText(cpu, "%s\t%s%s,%04x", kAluMnemonics[op], cpu.ptrText, cpu.rmText, cpu.imm16);
     if (cpu.decodeOnly) return;
-    computeAlu(cpu, kWordRules, op, cpu.rmValue, cpu.imm16);
+    computeAlu<kWord>(cpu, op, cpu.rmValue, cpu.imm16);
     if (storesResult(op)) storeRmWord(cpu);
 }
 
@@ -167,7 +162,7 @@ void opGroup83(Cpu& cpu) {
     cpu.imm8 = fetchByte(cpu);
     setText(cpu, "%s\t%s%s,%02x", kAluMnemonics[op], cpu.ptrText, cpu.rmText, cpu.imm8);
     if (cpu.decodeOnly) return;
-    computeAlu(cpu, kWordRules, op, cpu.rmValue, signExtendByte(cpu.imm8));
+    computeAlu<kWord>(cpu, op, cpu.rmValue, signExtendByte(cpu.imm8));
     if (storesResult(op)) storeRmWord(cpu);
 }
 

@@ -1,6 +1,7 @@
 // One instruction: prefixes, dispatch, and the encodings that only have a text.
 #include "exec/step.h"
 
+#include <array>
 #include <cstring>
 
 #include "core/memory.h"
@@ -12,7 +13,7 @@ namespace {
 // Starts an instruction (or the part of it after a prefix): empty note, coverage of its offset,
 // the opcode byte.
 uint8_t beginStep(Cpu& cpu) {
-    cpu.traceText[0] = '\0';
+    if (wantsText(cpu)) cpu.traceText[0] = '\0';
     if (cpu.coverageOn) cpu.CodeCoverage.insert(cpu.ip);
     const uint8_t opcode = fetchByte(cpu);
     cpu.codeByte = opcode;
@@ -42,12 +43,15 @@ void appendText(char* text, size_t size, const char* more) {
 
 void endStep(Cpu& cpu) { cpu.segOverride = cpu.repPrefix = cpu.repnzPrefix = 0; }
 
-}  // namespace
+constexpr auto kIsPrefix = [] {
+    std::array<bool, 256> table{};
+    for (uint8_t prefix : {0x26, 0x2E, 0x36, 0x3E, 0x66, 0x67, 0xF2, 0xF3}) table[prefix] = true;
+    return table;
+}();
 
-void step(Cpu& cpu) {
-    uint8_t opcode = beginStep(cpu);
-    // A prefix applies to the one instruction after it. The chain is walked in a loop, not by
-    // recursion, and bounded: a guest may fill a whole segment with prefixes.
+// An instruction with prefixes. A prefix applies to the one instruction after it. The chain is
+// walked in a loop, not by recursion, and bounded: a guest may fill a whole segment with prefixes.
+__attribute__((noinline)) void stepPrefixed(Cpu& cpu, uint8_t opcode) {
     char repText[sizeof cpu.asmText];
     repText[0] = '\0';
     const char* repWord = nullptr;
@@ -58,7 +62,6 @@ void step(Cpu& cpu) {
         }
         if (prefixes > kMaxPrefixBytes) {
             setText(cpu, "%s???", repText);
-            endStep(cpu);
             return;
         }
         opcode = beginStep(cpu);
@@ -70,7 +73,19 @@ void step(Cpu& cpu) {
         std::memcpy(cpu.asmText, repText, sizeof repText);
         appendText(cpu.asmText, sizeof cpu.asmText, nested);
     }
-    endStep(cpu);
+}
+
+}  // namespace
+
+void step(Cpu& cpu) {
+    const uint8_t opcode = beginStep(cpu);
+    if (kIsPrefix[opcode]) {
+        stepPrefixed(cpu, opcode);
+        endStep(cpu);
+    } else {
+        // Without a prefix the prefix state is already clear: it is only ever set above.
+        kOpcodeTable[opcode](cpu);
+    }
 }
 
 void opUndefined(Cpu& cpu) { setText(cpu, "???"); }

@@ -1,6 +1,7 @@
 #pragma once
 // The thin operating-system layer: serial port, sleep and clock, keyboard and the run break.
 // One POSIX and one Win32 implementation sit behind this header.
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 
@@ -39,6 +40,8 @@ int readKey();
 // While watching, Ctrl-C sets the break flag instead of ending the program.
 void beginBreakWatch();
 void endBreakWatch();
-bool breakRequested();
+// Set by the Ctrl-C handler; read after every instruction of a run, so it is tested inline.
+extern volatile std::sig_atomic_t breakFlag;
+inline bool breakRequested() { return breakFlag != 0; }
 
 }  // namespace platform

@@ -172,8 +172,9 @@ int readKey() {
 
 // ---- Run break ----------------------------------------------------------------------------
 
+volatile std::sig_atomic_t breakFlag = 0;
+
 namespace {
-volatile sig_atomic_t breakFlag = 0;
 struct sigaction previousInterrupt {};
 
 void onInterrupt(int) { breakFlag = 1; }
@@ -192,7 +193,5 @@ void endBreakWatch() {
     sigaction(SIGINT, &previousInterrupt, nullptr);
     breakFlag = 0;
 }
-
-bool breakRequested() { return breakFlag != 0; }
 
 }  // namespace platform

@@ -76,26 +76,24 @@ int readKey() {
     return _getch();
 }
 
-namespace {
-volatile LONG breakFlag = 0;
+volatile std::sig_atomic_t breakFlag = 0;
 
+namespace {
 BOOL WINAPI onConsoleControl(DWORD event) {
     if (event != CTRL_C_EVENT) return FALSE;
-    InterlockedExchange(&breakFlag, 1);
+    breakFlag = 1;
     return TRUE;
 }
 }  // namespace
 
 void beginBreakWatch() {
-    InterlockedExchange(&breakFlag, 0);
+    breakFlag = 0;
     SetConsoleCtrlHandler(onConsoleControl, TRUE);
 }
 
 void endBreakWatch() {
     SetConsoleCtrlHandler(onConsoleControl, FALSE);
-    InterlockedExchange(&breakFlag, 0);
+    breakFlag = 0;
 }
-
-bool breakRequested() { return breakFlag != 0; }
 
 }  // namespace platform
