@@ -71,13 +71,13 @@ void Monitor::go(const char* line) {
     cpu_.stopRequested = 0;
     {
         BreakWatch watch;
-        for (;;) {
+        for (uint64_t steps = 1;; ++steps) {
             if (recording) cpu_.IpHistory.push_back(cpu_.ip);
             step(cpu_);
             const uint32_t address = currentAddress(cpu_);
             if (address == stop || cpu_.stopRequested || enabledBreakpointAt(cpu_, address)) break;
             if (recording && historyFull(cpu_)) break;
-            if (breakKeyed()) break;
+            if (breakKeyed() || steps == stepLimit) break;
         }
     }
     state.unassembleOffset = cpu_.ip;
@@ -96,8 +96,8 @@ void Monitor::proceed() {
     cpu_.stopRequested = 0;
     {
         BreakWatch watch;
-        for (bool first = true;; first = false) {
-            if (!first && (cpu_.stopRequested || historyFull(cpu_) || breakKeyed())) break;
+        for (uint64_t steps = 0;; ++steps) {
+            if (steps != 0 && (cpu_.stopRequested || historyFull(cpu_) || breakKeyed() || steps == stepLimit)) break;
             cpu_.IpHistory.push_back(cpu_.ip);
             step(cpu_);
             if (cpu_.ip == target) break;
@@ -117,7 +117,7 @@ void Monitor::execute(const char* line) {
     platform::beginKeyMode();
     {
         BreakWatch watch;
-        for (;;) {
+        for (uint64_t steps = 1;; ++steps) {
             const uint16_t cs = cpu_.cs;
             const uint16_t ip = cpu_.ip;
             step(cpu_);
@@ -133,7 +133,7 @@ void Monitor::execute(const char* line) {
                 platform::readKey();
                 break;
             }
-            if (breakKeyed()) break;
+            if (breakKeyed() || steps == stepLimit) break;
         }
     }
     platform::endKeyMode();

@@ -28,6 +28,9 @@ public:
     bool interpretLine(char* line);
 
     MonitorState state;
+    // At most this many instructions per g, p or x (0: no limit). Only a harness that feeds the
+    // monitor arbitrary lines sets it, so that a run always ends.
+    uint64_t stepLimit = 0;
 
 private:
     // Execution control, breakpoints and history.
