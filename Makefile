@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test sanitize clean
+.PHONY: all build run test sanitize bench bench-smoke bench-build clean
 
 all: build
 
@@ -25,6 +25,20 @@ sanitize:
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVELKOR_SANITIZE=ON
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The benchmarks (bench/, figures in BENCHMARKS.md) in a Release build of their own.
+BENCH_BUILD ?= build-release
+bench-build:
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DVELKOR_TESTS=OFF -DVELKOR_BENCH=ON
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target velkor-bench
+
+# Every benchmark, 5 runs each, one table of medians against the targets.
+bench: bench-build
+	$(BENCH_BUILD)/bench/velkor-bench --runs 5
+
+# One short run of each, for CI: fails only when a benchmark cannot run or a guest miscounts.
+bench-smoke: bench-build
+	$(BENCH_BUILD)/bench/velkor-bench --quick
 
 clean:
 	rm -rf $(BUILD)

@@ -128,13 +128,13 @@ void formatMemoryText(Cpu& cpu) {
     const char* prefix = kSegmentPrefixes[cpu.segOverride < 5 ? cpu.segOverride : 0];
     const char* base = bases[cpu.rmField];
     if (cpu.modField == 0 && cpu.rmField == 6) {
-        std::snprintf(cpu.rmText, sizeof cpu.rmText, "%s[%04x]", prefix, cpu.imm16);
+        formatText(cpu.rmText, sizeof cpu.rmText, "%s[%04x]", prefix, cpu.imm16);
     } else if (cpu.modField == 0) {
-        std::snprintf(cpu.rmText, sizeof cpu.rmText, "%s[%s]", prefix, base);
+        formatText(cpu.rmText, sizeof cpu.rmText, "%s[%s]", prefix, base);
     } else if (cpu.modField == 1) {
-        std::snprintf(cpu.rmText, sizeof cpu.rmText, "%s[%s+%02x]", prefix, base, cpu.imm8);
+        formatText(cpu.rmText, sizeof cpu.rmText, "%s[%s+%02x]", prefix, base, cpu.imm8);
     } else {
-        std::snprintf(cpu.rmText, sizeof cpu.rmText, "%s[%s+%04x]", prefix, base, cpu.imm16);
+        formatText(cpu.rmText, sizeof cpu.rmText, "%s[%s+%04x]", prefix, base, cpu.imm16);
     }
 }
 
@@ -142,13 +142,13 @@ void formatOperands(Cpu& cpu, const char* const names[8], const char* sizeKeywor
     if (!wantsText(cpu)) return;
     if (rmIsRegister(cpu)) {
         const char* prefix = kSegmentPrefixes[cpu.segOverride < 5 ? cpu.segOverride : 0];
-        std::snprintf(cpu.rmText, sizeof cpu.rmText, "%s%s", prefix, names[cpu.rmField]);
+        formatText(cpu.rmText, sizeof cpu.rmText, "%s%s", prefix, names[cpu.rmField]);
         cpu.ptrText = "";
     } else {
         formatMemoryText(cpu);
         cpu.ptrText = sizeKeyword;
     }
-    std::snprintf(cpu.regText, sizeof cpu.regText, "%s", names[cpu.regField]);
+    formatText(cpu.regText, sizeof cpu.regText, "%s", names[cpu.regField]);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "disasm/register_display.h"
 
+#include <cstring>
 #include <string>
 
 #include "core/memory.h"
@@ -33,16 +34,22 @@ uint16_t decodeNext(Cpu& cpu) {
 
 }  // namespace
 
-std::string codeBytesField(const Cpu& cpu, uint32_t address, int count) {
+namespace {
+const char kHexDigits[] = "0123456789abcdef";
+}
+
+void writeCodeBytes(const Cpu& cpu, uint32_t address, int count, char field[kCodeBytesWidth]) {
     // Code bytes from column 0, the text from column 18: bytes past the ninth are covered.
-    std::string field(18, ' ');
-    static const char digits[] = "0123456789abcdef";
-    for (int i = 0; i < count && 2 * i < 18; ++i) {
+    std::memset(field, ' ', kCodeBytesWidth);
+    for (int i = 0; i < count && 2 * i < kCodeBytesWidth; ++i) {
         const uint8_t byte = readByteLinear(cpu, address + static_cast<uint32_t>(i));
-        field[2 * i] = digits[byte >> 4];
-        field[2 * i + 1] = digits[byte & 15];
+        field[2 * i] = kHexDigits[byte >> 4];
+        field[2 * i + 1] = kHexDigits[byte & 15];
     }
-    return field;
+}
+
+void writeHex4(char out[4], uint16_t value) {
+    for (int i = 3; i >= 0; --i, value >>= 4) out[i] = kHexDigits[value & 15];
 }
 
 int shownByteCount(uint16_t at, uint16_t next) {
@@ -61,7 +68,9 @@ uint16_t showRegisters(Cpu& cpu, std::FILE* out) {
     const bool marked = breakpoint != cpu.BreakpointTable.end();
     std::fprintf(out, marked ? "\n%04x:%04x* " : "\n%04x:%04x  ", cpu.cs, at);
 
-    std::string line = codeBytesField(cpu, address, shownByteCount(at, next));
+    char codeBytes[kCodeBytesWidth];
+    writeCodeBytes(cpu, address, shownByteCount(at, next), codeBytes);
+    std::string line(codeBytes, sizeof codeBytes);
     line += cpu.asmText;
     line += '\t';
     line += cpu.traceText;

@@ -11,9 +11,13 @@
 // instruction shown.
 uint16_t showRegisters(Cpu& cpu, std::FILE* out);
 
-// The code-byte column shared with the unassembler: count bytes from address as hex pairs in an
-// 18-column field (bytes past the ninth do not fit; the instruction text starts at column 18).
-std::string codeBytesField(const Cpu& cpu, uint32_t address, int count);
+// The code-byte column shared with the unassembler: writes count bytes from address as hex pairs
+// into an 18-column field (bytes past the ninth do not fit; the instruction text starts at column 18).
+constexpr int kCodeBytesWidth = 18;
+void writeCodeBytes(const Cpu& cpu, uint32_t address, int count, char field[kCodeBytesWidth]);
+
+// Writes value as four lower-case hex digits.
+void writeHex4(char out[4], uint16_t value);
 
 // How many code bytes a listing shows for an instruction from at to next: none when it wrapped past
 // offset FFFF, one when it is longer than 16 bytes.

@@ -9,6 +9,10 @@
 // Decode-only steps always format; executing steps only when the caller asked for text.
 inline bool wantsText(const Cpu& cpu) { return (cpu.textWanted | cpu.decodeOnly) != 0; }
 
+// Formats into a buffer of the given size, cutting what does not fit (a printf subset, fast for
+// the conversions the texts use).
+__attribute__((format(printf, 3, 4))) void formatText(char* out, size_t size, const char* format, ...);
+
 // Formatting out of line: the execution path only pays for the wantsText test.
 __attribute__((format(printf, 2, 3))) void formatAsmText(Cpu& cpu, const char* format, ...);
 __attribute__((format(printf, 2, 3))) void formatTraceText(Cpu& cpu, const char* format, ...);

@@ -38,7 +38,7 @@ bool applyPrefix(Cpu& cpu, uint8_t opcode, const char*& repWord) {
 
 void appendText(char* text, size_t size, const char* more) {
     const size_t used = std::strlen(text);
-    if (used + 1 < size) std::snprintf(text + used, size - used, "%s", more);
+    if (used + 1 < size) formatText(text + used, size - used, "%s", more);
 }
 
 void endStep(Cpu& cpu) { cpu.segOverride = cpu.repPrefix = cpu.repnzPrefix = 0; }

@@ -4,15 +4,13 @@
 #include "core/cpu.h"
 #include "core/memory.h"
 #include "disasm/register_display.h"
+#include "exec/run.h"
 #include "exec/step.h"
 #include "monitor/monitor.h"
 #include "monitor/parse_hex.h"
 #include "platform/platform.h"
 
 namespace {
-
-// A run that records history stops once it holds more than this many entries.
-constexpr size_t kHistoryLimit = 32000;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -66,20 +64,15 @@ void Monitor::trace() {
 
 void Monitor::go(const char* line) {
     cpu_.IpHistory.clear();
-    const uint32_t stop = stopAddress(cpu_, line);
-    const bool recording = state.historyMode != HistoryMode::off;
+    const RunStops stops{stopAddress(cpu_, line), state.historyMode != HistoryMode::off, stepLimit};
     cpu_.stopRequested = 0;
+    RunEnd end;
     {
         BreakWatch watch;
-        for (uint64_t steps = 1;; ++steps) {
-            if (recording) cpu_.IpHistory.push_back(cpu_.ip);
-            step(cpu_);
-            const uint32_t address = currentAddress(cpu_);
-            if (address == stop || cpu_.stopRequested || enabledBreakpointAt(cpu_, address)) break;
-            if (recording && historyFull(cpu_)) break;
-            if (breakKeyed() || steps == stepLimit) break;
-        }
+        end = runUntil(cpu_, stops);
     }
+    if (end == RunEnd::historyFull) std::printf("ip history 32000. break\n");
+    if (end == RunEnd::breakKey) std::printf("break!\n");
     state.unassembleOffset = cpu_.ip;
     showRegisters(cpu_, stdout);
 }

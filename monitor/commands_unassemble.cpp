@@ -1,7 +1,7 @@
 // u: eight instructions from CS:offset, each with its code bytes and text.
 #include <algorithm>
 #include <cstdio>
-#include <string>
+#include <cstring>
 
 #include "core/cpu.h"
 #include "core/memory.h"
@@ -16,6 +16,7 @@ constexpr int kListedInstructions = 8;
 constexpr size_t kFieldWidth = 58;
 constexpr size_t kTextColumn = 18;
 constexpr size_t kMarkColumn = 32;
+constexpr size_t kAddressWidth = 11;  // "ssss:oooo" and two columns for the breakpoint asterisk
 
 // Decodes the instruction at CS:offset into asmText without executing it; returns the offset after it.
 uint16_t decodeAt(Cpu& cpu, uint16_t offset) {
@@ -26,23 +27,24 @@ uint16_t decodeAt(Cpu& cpu, uint16_t offset) {
     return cpu.ip;
 }
 
-void overwriteAt(std::string& field, size_t column, const std::string& text) {
-    // Whatever would run past the field's end is cut.
-    if (column >= kFieldWidth) return;
-    const size_t length = std::min(text.size(), kFieldWidth - column);
-    field.replace(column, length, text, 0, length);
-}
-
-// The listing line after the address column: code bytes from column 0, the text from column 18,
-// and for a breakpoint the mark at column 32 (the line then ends with the mark unless the text
-// covers its line break).
-std::string unassembledField(const Cpu& cpu, uint32_t address, int byteCount, const char* breakpointMark) {
-    std::string field(kFieldWidth, ' ');
-    field += '\n';
-    if (breakpointMark) overwriteAt(field, kMarkColumn, breakpointMark);
-    overwriteAt(field, 0, codeBytesField(cpu, address, byteCount));
-    overwriteAt(field, kTextColumn, cpu.asmText);
-    return field.substr(0, field.find('\n') + 1);
+// One listing line: the address column, then a 58-column field with the code bytes from column 0,
+// the text from column 18 (cut at the field's end) and, for a breakpoint, the mark at column 32.
+// The line ends at the field's first line break: the mark's own, unless the text covered it.
+size_t buildLine(const Cpu& cpu, uint16_t at, int byteCount, const char* mark, char* line) {
+    writeHex4(line, cpu.cs);
+    line[4] = ':';
+    writeHex4(line + 5, at);
+    line[9] = mark ? '*' : ' ';
+    line[10] = ' ';
+    char* field = line + kAddressWidth;
+    std::memset(field, ' ', kFieldWidth);
+    field[kFieldWidth] = '\n';
+    if (mark) std::memcpy(field + kMarkColumn, mark, std::strlen(mark));
+    writeCodeBytes(cpu, linearOf(cpu.cs, at), byteCount, field);
+    const size_t textLength = std::min(std::strlen(cpu.asmText), kFieldWidth - kTextColumn);
+    std::memcpy(field + kTextColumn, cpu.asmText, textLength);
+    const char* end = static_cast<const char*>(std::memchr(field, '\n', kFieldWidth + 1));
+    return static_cast<size_t>(end + 1 - line);
 }
 
 // The mark for a breakpoint entry at address (e enabled, d disabled), or nullptr without one.
@@ -61,10 +63,9 @@ void Monitor::unassemble(const char* line) {
     for (int i = 0; i < kListedInstructions; ++i) {
         const uint16_t next = decodeAt(cpu_, at);
         const uint32_t address = linearOf(cpu_.cs, at);  // the breakpoint key: not reduced to 20 bits
-        const char* mark = breakpointMark(cpu_, address);
-        std::printf(mark ? "%04x:%04x* " : "%04x:%04x  ", cpu_.cs, at);
-        const std::string field = unassembledField(cpu_, address, shownByteCount(at, next), mark);
-        std::fwrite(field.data(), 1, field.size(), stdout);
+        char line[kAddressWidth + kFieldWidth + 1];
+        const size_t length = buildLine(cpu_, at, shownByteCount(at, next), breakpointMark(cpu_, address), line);
+        std::fwrite(line, 1, length, stdout);
         at = next;
     }
     state.unassembleOffset = at;
