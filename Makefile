@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test sanitize bench bench-smoke bench-build clean
+.PHONY: all build run test sanitize fuzz windows windows-test bench bench-smoke bench-build clean
 
 all: build
 
@@ -25,6 +25,23 @@ sanitize:
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVELKOR_SANITIZE=ON
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# velkor.exe for 64-bit and 32-bit Windows, cross-built with mingw-w64 and statically linked.
+windows:
+	cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release -DVELKOR_TESTS=OFF -DVELKOR_BENCH=OFF
+	cmake --build build-win64 -j $(JOBS) --target velkor
+	cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release -DVELKOR_TESTS=OFF -DVELKOR_BENCH=OFF
+	cmake --build build-win32 -j $(JOBS) --target velkor
+
+# The end-to-end console tests against build-win64/velkor.exe under wine.
+windows-test: windows
+	cmake -S . -B build-windows-tests -DCMAKE_BUILD_TYPE=Release -DVELKOR_BENCH=OFF -DVELKOR_TEST_BINARY=$(abspath tests/windows/velkor-wine.sh)
+	cmake --build build-windows-tests -j $(JOBS) --target velkor_tests velkor-device
+	tests/windows/run-e2e.sh
+
+# The fuzz targets (fuzz/), built with clang, each run for FUZZ_SECONDS (default 60).
+fuzz:
+	fuzz/run.sh
 
 # The benchmarks (bench/, figures in BENCHMARKS.md) in a Release build of their own.
 BENCH_BUILD ?= build-release

@@ -9,6 +9,7 @@
 #include "host/serial_link.h"
 #include "host/tick_hook.h"
 #include "monitor/monitor.h"
+#include "platform/platform.h"
 
 bool parseCommandLine(int argc, const char* const* argv, std::vector<int>& comPorts) {
     bool good = true;
@@ -38,6 +39,7 @@ void setStartupRegisters(Cpu& cpu) {
 }  // namespace
 
 int velkorMain(int argc, const char* const* argv) {
+    platform::initConsole();
     std::vector<int> comPorts;
     if (!parseCommandLine(argc, argv, comPorts)) {
         std::printf("usage: velkor [option]\n\t-com <comport number>\n");

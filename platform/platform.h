@@ -7,6 +7,10 @@
 
 namespace platform {
 
+// ---- Console -----------------------------------------------------------------------------
+// Makes standard input and output byte streams (Windows would translate line ends); POSIX: nothing.
+void initConsole();
+
 // ---- Serial port -------------------------------------------------------------------------
 using PortHandle = intptr_t;
 constexpr PortHandle kInvalidPort = -1;

@@ -64,6 +64,8 @@ void makeRaw(int fd) {
 
 }  // namespace
 
+void initConsole() {}
+
 PortHandle openComPort(int n) {
     const std::string path = comPortPath(n);
     if (path.empty()) return kInvalidPort;

@@ -1,5 +1,7 @@
 // Win32 implementation of the platform layer.
 #include <conio.h>
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -7,6 +9,27 @@
 #include "platform/platform.h"
 
 namespace platform {
+
+// ---- Console -----------------------------------------------------------------------------
+
+namespace {
+// Standard input is a console window (not a pipe or a file) for the whole run.
+bool inputIsConsole() {
+    static const bool console = _isatty(_fileno(stdin)) != 0;
+    return console;
+}
+}  // namespace
+
+void initConsole() {
+    // The C runtime's text mode would turn every "\n" velkor prints into "\r\n"; the output must be
+    // the same bytes as on every other platform (the console itself starts a new line on "\n").
+    _setmode(_fileno(stdout), _O_BINARY);
+    // Scripted input is taken byte for byte, as on POSIX: a CR stays in the line and 0x1A does not
+    // end the input. A console keeps text mode so that Enter still ends a line with "\n".
+    if (!inputIsConsole()) _setmode(_fileno(stdin), _O_BINARY);
+}
+
+// ---- Serial port -------------------------------------------------------------------------
 
 PortHandle openComPort(int n) {
     // The \\.\ form reaches COM10 and above, which the plain "COMn" name cannot.
@@ -32,9 +55,14 @@ void writePort(PortHandle port, const uint8_t* bytes, size_t count) {
 bool readPortByte(PortHandle port, uint8_t& byte, int timeoutMs) {
     if (port == kInvalidPort) return false;
     HANDLE handle = reinterpret_cast<HANDLE>(port);
-    // The answer's time-out is the port's own read time-out.
+    // The wait for the answer is the port's own read time-out. All-zero time-outs would mean
+    // "wait forever", so a zero wait asks for an immediate return instead.
     COMMTIMEOUTS timeouts{};
-    timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(timeoutMs);
+    if (timeoutMs > 0) {
+        timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(timeoutMs);
+    } else {
+        timeouts.ReadIntervalTimeout = MAXDWORD;
+    }
     SetCommTimeouts(handle, &timeouts);
     DWORD got = 0;
     return ReadFile(handle, &byte, 1, &got, nullptr) && got == 1;
@@ -44,21 +72,27 @@ void closePort(PortHandle port) {
     if (port != kInvalidPort) CloseHandle(reinterpret_cast<HANDLE>(port));
 }
 
+// ---- Time --------------------------------------------------------------------------------
+
 int64_t monotonicNanos() {
     static const int64_t frequency = [] {
         LARGE_INTEGER f;
         QueryPerformanceFrequency(&f);
-        return f.QuadPart;
+        return static_cast<int64_t>(f.QuadPart);
     }();
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    return static_cast<int64_t>(static_cast<double>(now.QuadPart) * 1e9 / static_cast<double>(frequency));
+    // Whole seconds and the remainder apart: exact, and the product cannot overflow.
+    const int64_t ticks = now.QuadPart;
+    return ticks / frequency * 1000000000 + ticks % frequency * 1000000000 / frequency;
 }
 
 void sleepUntilNanos(int64_t deadline) {
-    // The default timer makes a 5 ms sleep last about 15.6 ms; ask for 1 ms resolution once.
+    // The default timer makes a 5 ms sleep last about 15.6 ms; ask for 1 ms resolution once
+    // (Windows drops the request when the process ends).
     static const bool fineTimer = timeBeginPeriod(1) == TIMERR_NOERROR;
     (void)fineTimer;
+    // Sleep can end a little early or late; sleeping again for what is left keeps the deadline.
     for (;;) {
         const int64_t left = deadline - monotonicNanos();
         if (left <= 0 || breakRequested()) return;
@@ -66,19 +100,33 @@ void sleepUntilNanos(int64_t deadline) {
     }
 }
 
+// ---- Keyboard ----------------------------------------------------------------------------
+
+// _getch already reads one key without echo or line editing: nothing to switch.
 void beginKeyMode() {}
 void endKeyMode() {}
 
-bool quitKeyPressed() { return (GetKeyState(0x51) & 0x8000) != 0; }
+bool quitKeyPressed() {
+    // Virtual-key code 0x51 is Q; the high bit is set while the key is held down. Scripted runs
+    // never break: the key belongs to whoever sits at the console.
+    return inputIsConsole() && (GetKeyState(0x51) & 0x8000) != 0;
+}
 
 int readKey() {
     std::fflush(stdout);
-    return _getch();
+    if (inputIsConsole()) return _getch();
+    // Scripted input: the next byte of the script, as the POSIX side does.
+    const int key = std::getchar();
+    return key == EOF ? -1 : key;
 }
+
+// ---- Run break (Ctrl-C during a run) -------------------------------------------------------
 
 volatile std::sig_atomic_t breakFlag = 0;
 
 namespace {
+// Runs on a thread of its own that Windows starts for the event; returning TRUE keeps the
+// process alive, and the run loop sees the flag after the current instruction.
 BOOL WINAPI onConsoleControl(DWORD event) {
     if (event != CTRL_C_EVENT) return FALSE;
     breakFlag = 1;
