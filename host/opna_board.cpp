@@ -31,7 +31,7 @@ void OpnaBoard::setIoLog(bool on) {
 
 // The log stays open while it is on; every line is flushed before the guest goes on.
 std::FILE* OpnaBoard::logFile() {
-    if (!logFile_) logFile_ = std::fopen("iow.txt", "a");
+    if (!logFile_) logFile_ = std::fopen("iow.txt", "ab");
     return logFile_;
 }
 

@@ -46,7 +46,7 @@ void advanceEnterPosition(MonitorState& state) {
 // Stores every word after the address as one byte: the low 8 bits of the word read as hex.
 void storeWords(Cpu& cpu, MonitorState& state, const char* word, int wordsLeft) {
     for (; word && wordsLeft > 0; word = nextWord(pastWord(word)), --wordsLeft) {
-        writeByteLinear(cpu, state.enterAddress, static_cast<uint8_t>(std::strtol(word, nullptr, 16)));
+        writeByteLinear(cpu, state.enterAddress, static_cast<uint8_t>(std::strtoll(word, nullptr, 16)));
         advanceEnterPosition(state);
     }
 }

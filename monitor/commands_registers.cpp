@@ -77,7 +77,7 @@ void writeRegister(Cpu& cpu, const RegisterName& r, unsigned long value) {
 
 // A typed value: hex with an optional sign and 0x, up to the first other character; no digits
 // give 0. Register names are not values here.
-unsigned long typedValue(const char* text) { return static_cast<unsigned long>(std::strtol(text, nullptr, 16)); }
+unsigned long typedValue(const char* text) { return static_cast<unsigned long>(std::strtoll(text, nullptr, 16)); }
 
 }  // namespace
 

@@ -103,7 +103,7 @@ void Monitor::proceed() {
 void Monitor::execute(const char* line) {
     const uint32_t stop = stopAddress(cpu_, line);
     cpu_.stopRequested = 0;
-    std::FILE* trace = state.historyMode != HistoryMode::off ? std::fopen("history.txt", "a") : nullptr;
+    std::FILE* trace = state.historyMode != HistoryMode::off ? std::fopen("history.txt", "ab") : nullptr;
     const bool simpleTrace = trace && state.historyMode == HistoryMode::simple;
     const uint8_t textWas = cpu_.textWanted;
     if (simpleTrace) cpu_.textWanted = 1;  // each executed instruction's text goes to the trace
@@ -210,7 +210,7 @@ void Monitor::cycleHistoryMode() {
 
 void Monitor::writeHistory() {
     std::printf("write history..");
-    std::FILE* file = std::fopen("history.txt", "a");
+    std::FILE* file = std::fopen("history.txt", "ab");
     if (!file) {
         // Keep the history so that the user can retry somewhere writable.
         std::printf("file open error.\n");

@@ -14,7 +14,7 @@ namespace {
 
 // "coverage.txt": the code offsets as four hex digits, then the data addresses as eight.
 bool saveCoverage(const Cpu& cpu) {
-    std::FILE* file = std::fopen("coverage.txt", "w");
+    std::FILE* file = std::fopen("coverage.txt", "wb");
     if (!file) return false;
     cpu.CodeCoverage.forEach([file](uint16_t offset) { std::fprintf(file, "%04x\n", offset); });
     cpu.DataCoverage.forEach([file](uint32_t address) { std::fprintf(file, "%08x\n", address); });
@@ -58,7 +58,7 @@ void Monitor::toggleDisplay() {
 
 void Monitor::setWait(const char* line) {
     // Decimal, strtol-style; a negative tick makes no sense and is taken as 0.
-    const long value = std::strtol(line + 4, nullptr, 10);
+    const long long value = std::strtoll(line + 4, nullptr, 10);
     tick_.waitMs = value < 0 ? 0 : value > INT_MAX ? INT_MAX : static_cast<int>(value);
     std::printf("set wait %d msec.\n", tick_.waitMs);
 }

@@ -17,7 +17,7 @@ bool parseCommandLine(int argc, const char* const* argv, std::vector<int>& comPo
     for (int i = 1; i < argc; ++i) {
         if (expectNumber) {
             // strtol-style: leading blanks and a sign accepted, no digits gives 0.
-            comPorts.push_back(static_cast<int>(std::strtol(argv[i], nullptr, 10)));
+            comPorts.push_back(static_cast<int>(std::strtoll(argv[i], nullptr, 10)));
             expectNumber = false;
         } else if (std::strcmp(argv[i], "-com") == 0) {
             expectNumber = true;

@@ -66,6 +66,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"h ax\nc ax\nio ax\nwc ax\n",
                 ">history on(simple)\n>set coverage on.\n>io write enable.\n>wait loop cancel.\n"}));
 
+TEST(BadInput, OverlongEnterValuesKeepTheirLowByte) {
+    // The same on hosts whose long is 32 bits wide.
+    const RunResult r = runVelkor({}, "e 100 123456789 fffffffffff 1\nd 100\n");
+    EXPECT_EQ(r.out.substr(0, 30), ">>0000:0100 89 ff 01 ff 08 00 ") << r.out;
+}
+
 TEST(BadInput, UnassembleAcrossTheEndOfTheImageWraps) {
     const RunResult r = runVelkor({}, "r cs ffff\nu 8\n");
     // FFFF:0008 is linear FFFF8, the far return placed there; FFFF:0010 is linear 100000, which is

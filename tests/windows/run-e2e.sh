@@ -48,8 +48,11 @@ fi
 trap '"$wineserver" -k 2>/dev/null || true' EXIT
 
 # Wine passes the exit status through: the tests check velkor's 0, this checks a non-zero one.
-status=0
-"$wine" cmd /c exit 3 >/dev/null 2>&1 || status=$?
+for _ in 1 2; do  # a second try for wine's rare start-up failure (see below)
+  status=0
+  "$wine" cmd /c exit 3 >/dev/null 2>&1 || status=$?
+  [ "$status" -eq 3 ] && break
+done
 [ "$status" -eq 3 ] || { echo "run-e2e: wine did not pass exit status 3 through (got $status)" >&2; exit 1; }
 
 # Wine names COM<n> after the machine's serial ports (/dev/ttyS<n-1>). The tests expect COM3 and
@@ -76,14 +79,30 @@ filter+=':SoundBoard.WithoutADeviceTheHardwareCommandsOnlyAnswer:WaitTick.*'
 filter+=':QuitKey.ScriptedInputIsNeverPolledDuringARun'
 filter+='-BadInput.DeviceDisappearingMidRunDoesNotStopVelkor'
 
-echo "run-e2e: $exe under $("$wine" --version)"
+# Runs the suite with a gtest filter, its output also kept in $suite_log; sets suite_status,
+# suite_ok (tests passed) and failed_tests (the names of those that failed).
 suite_log=$tests_build/wine-e2e.log
-set +e
-"$suite" --gtest_filter="$filter" ${GTEST_EXTRA:-} | tee "$suite_log"
-suite_status=${PIPESTATUS[0]}
-set -e
-suite_passed=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\{0,1\}\.$/\1/p' "$suite_log")
-suite_failed=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) tests\{0,1\}, listed below:$/\1/p' "$suite_log")
+run_suite() {
+  set +e
+  "$suite" --gtest_filter="$1" ${GTEST_EXTRA:-} | tee "$suite_log"
+  suite_status=${PIPESTATUS[0]}
+  set -e
+  suite_ok=$(grep -c '^\[       OK \]' "$suite_log" || true)
+  mapfile -t failed_tests < <(sed -n 's/^\[  FAILED  \] \([^ ,]*\).* ([0-9]* ms)$/\1/p' "$suite_log")
+}
+
+echo "run-e2e: $exe under $("$wine" --version)"
+run_suite "$filter"
+suite_passed=$suite_ok
+# Now and then (a few times in a thousand) wine fails to start a process: it ends at once with
+# status 1 and no output. velkor itself is deterministic, so a test that fails for a real fault
+# fails again: a few failed tests get one more run, and only that run's result counts.
+if [ "$suite_status" -ne 0 ] && [ "${#failed_tests[@]}" -ge 1 ] && [ "${#failed_tests[@]}" -le 5 ]; then
+  echo "run-e2e: running the ${#failed_tests[@]} failed test(s) once more: ${failed_tests[*]}"
+  run_suite "$(IFS=:; echo "${failed_tests[*]}")"
+  suite_passed=$((suite_passed + suite_ok))
+fi
+suite_failed=${#failed_tests[@]}
 
 # ---- The serial link through wine -----------------------------------------------------------
 # velkor.exe on COM9 talks to velkor-device (the software YM2608 on a pseudo-terminal), through
