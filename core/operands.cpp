@@ -34,14 +34,6 @@ uint16_t segmentFor(const Cpu& cpu, unsigned mod, unsigned rm) {
     return segmentOrOverride(cpu, defaultSegment(cpu, mod, rm));
 }
 
-void fetchModRm(Cpu& cpu) {
-    const uint8_t modrm = fetchByte(cpu);
-    cpu.codeByte = modrm;
-    cpu.modField = modrm >> 6;
-    cpu.regField = (modrm >> 3) & 7;
-    cpu.rmField = modrm & 7;
-}
-
 // Computes eaOffset, eaLinear and linear for a memory operand (mod 0 to 2), taking any displacement.
 void computeAddress(Cpu& cpu) {
     int32_t offset = 0;
@@ -70,13 +62,7 @@ void noteDataAccess(Cpu& cpu) {
 
 }  // namespace
 
-void decodeRmByte(Cpu& cpu) {
-    fetchModRm(cpu);
-    if (rmIsRegister(cpu)) {
-        cpu.rmValue = getReg8(cpu, cpu.rmField);
-        cpu.regValue = getReg8(cpu, cpu.regField);
-        return;
-    }
+void decodeMemoryByte(Cpu& cpu) {
     computeAddress(cpu);
     cpu.regValue = getReg8(cpu, cpu.regField);
     cpu.rmValue = readByteLinear(cpu, cpu.linear);
@@ -84,40 +70,13 @@ void decodeRmByte(Cpu& cpu) {
     noteDataAccess(cpu);
 }
 
-void decodeRmWord(Cpu& cpu) {
-    fetchModRm(cpu);
-    if (rmIsRegister(cpu)) {
-        cpu.rmValue = getReg16(cpu, cpu.rmField);
-        cpu.regValue = getReg16(cpu, cpu.regField);
-        cpu.linear = cpu.rmValue;
-        return;
-    }
+void decodeMemoryWord(Cpu& cpu) {
     computeAddress(cpu);
     cpu.regValue = getReg16(cpu, cpu.regField);
     cpu.rmValue = readWordLinear(cpu, cpu.linear);
     setTrace(cpu, "(%05x:%04x)", cpu.linear, cpu.rmValue);
     noteDataAccess(cpu);
 }
-
-void storeRmByte(Cpu& cpu) {
-    if (rmIsRegister(cpu)) {
-        setReg8(cpu, cpu.rmField, static_cast<uint8_t>(cpu.result));
-    } else {
-        writeByteLinear(cpu, cpu.linear, static_cast<uint8_t>(cpu.result));
-    }
-}
-
-void storeRmWord(Cpu& cpu) {
-    if (rmIsRegister(cpu)) {
-        setReg16(cpu, cpu.rmField, static_cast<uint16_t>(cpu.result));
-    } else {
-        writeWordLinear(cpu, cpu.linear, static_cast<uint16_t>(cpu.result));
-    }
-}
-
-void storeRegByte(Cpu& cpu) { setReg8(cpu, cpu.regField, static_cast<uint8_t>(cpu.result)); }
-
-void storeRegWord(Cpu& cpu) { setReg16(cpu, cpu.regField, static_cast<uint16_t>(cpu.result)); }
 
 namespace {
 
@@ -153,26 +112,26 @@ void formatOperands(Cpu& cpu, const char* const names[8], const char* sizeKeywor
 
 }  // namespace
 
-void formatOperands8(Cpu& cpu) { formatOperands(cpu, kByteRegisterNames, "byte ptr "); }
+void formatOperandsText8(Cpu& cpu) { formatOperands(cpu, kByteRegisterNames, "byte ptr "); }
 
-void formatOperands16(Cpu& cpu) { formatOperands(cpu, kWordRegisterNames, "word ptr "); }
+void formatOperandsText16(Cpu& cpu) { formatOperands(cpu, kWordRegisterNames, "word ptr "); }
 
-void formatRmReg8(Cpu& cpu, const char* mnemonic) {
-    formatOperands8(cpu);
-    setText(cpu, "%s\t%s,%s", mnemonic, cpu.rmText, cpu.regText);
+void formatRmRegText8(Cpu& cpu, const char* mnemonic) {
+    formatOperandsText8(cpu);
+    formatAsmText(cpu, "%s\t%s,%s", mnemonic, cpu.rmText, cpu.regText);
 }
 
-void formatRmReg16(Cpu& cpu, const char* mnemonic) {
-    formatOperands16(cpu);
-    setText(cpu, "%s\t%s,%s", mnemonic, cpu.rmText, cpu.regText);
+void formatRmRegText16(Cpu& cpu, const char* mnemonic) {
+    formatOperandsText16(cpu);
+    formatAsmText(cpu, "%s\t%s,%s", mnemonic, cpu.rmText, cpu.regText);
 }
 
-void formatRegRm8(Cpu& cpu, const char* mnemonic) {
-    formatOperands8(cpu);
-    setText(cpu, "%s\t%s,%s", mnemonic, cpu.regText, cpu.rmText);
+void formatRegRmText8(Cpu& cpu, const char* mnemonic) {
+    formatOperandsText8(cpu);
+    formatAsmText(cpu, "%s\t%s,%s", mnemonic, cpu.regText, cpu.rmText);
 }
 
-void formatRegRm16(Cpu& cpu, const char* mnemonic) {
-    formatOperands16(cpu);
-    setText(cpu, "%s\t%s,%s", mnemonic, cpu.regText, cpu.rmText);
+void formatRegRmText16(Cpu& cpu, const char* mnemonic) {
+    formatOperandsText16(cpu);
+    formatAsmText(cpu, "%s\t%s,%s", mnemonic, cpu.regText, cpu.rmText);
 }

@@ -12,44 +12,43 @@
 
 namespace {
 
-// The two-operand operations, numbered as bits 5-3 of their opcodes and the reg field of 80-83.
-enum AluOp : unsigned { kAdd, kOr, kAdc, kSbb, kAnd, kSub, kXor, kCmp };
-
 const char* const kAluMnemonics[8] = {"add", "or", "adc", "sbb", "and", "sub", "xor", "cmp"};
 
-unsigned aluOpOfOpcode(uint8_t opcode) { return (opcode >> 3) & 7; }
-
-bool storesResult(unsigned op) { return op != kCmp; }
+constexpr bool storesResult(AluOp op) { return op != kAluCmp; }
 
 // Operand widths: the flag rules of each are picked at compile time, so they inline.
 enum Width : bool { kByte = false, kWord = true };
 
-// The untruncated result. ADC and SBB read the carry here, before any flag changes; a borrow wraps
-// the 32-bit slot to its two's complement, which the subtraction rule reads as negative.
-uint32_t aluResult(const Cpu& cpu, unsigned op, uint32_t op1, uint32_t op2) {
-    switch (op) {
-        case kAdd: return op1 + op2;
-        case kOr: return op1 | op2;
-        case kAdc: return op1 + op2 + cpu.cfFlag;
-        case kSbb: return op1 - op2 - cpu.cfFlag;
-        case kAnd: return op1 & op2;
-        case kXor: return op1 ^ op2;
-        default: return op1 - op2;  // SUB and CMP
+// Sets result (untruncated) and the flags of op applied to op1 and op2. ADC and SBB read the carry
+// before any flag changes; the carry-in is part of the result only, so the overflow rule sees the
+// true op2. A borrow wraps the 32-bit slot to its two's complement, which the subtraction rule
+// reads as negative.
+template <AluOp op, Width width>
+void applyAlu(Cpu& cpu, uint32_t op1, uint32_t op2) {
+    if constexpr (op == kAluAdd || op == kAluAdc) {
+        cpu.result = op == kAluAdc ? op1 + op2 + cpu.cfFlag : op1 + op2;
+        width == kWord ? flagsAdd16(cpu, op1, op2, cpu.result) : flagsAdd8(cpu, op1, op2, cpu.result);
+    } else if constexpr (op == kAluSbb || op == kAluSub || op == kAluCmp) {
+        cpu.result = op == kAluSbb ? op1 - op2 - cpu.cfFlag : op1 - op2;
+        width == kWord ? flagsSub16(cpu, op1, op2, cpu.result) : flagsSub8(cpu, op1, op2, cpu.result);
+    } else {
+        cpu.result = op == kAluOr ? (op1 | op2) : op == kAluAnd ? (op1 & op2) : (op1 ^ op2);
+        width == kWord ? flagsLogic16(cpu, cpu.result) : flagsLogic8(cpu, cpu.result);
     }
 }
 
-// Sets result and the flags of op applied to op1 and op2. The carry-in of ADC and the borrow-in of
-// SBB are part of the result only, so the overflow rule sees the true op2.
+// The immediate groups take the operation from the reg field at run time.
 template <Width width>
 void computeAlu(Cpu& cpu, unsigned op, uint32_t op1, uint32_t op2) {
-    cpu.result = aluResult(cpu, op, op1, op2);
     switch (op) {
-        case kAdd:
-        case kAdc: width == kWord ? flagsAdd16(cpu, op1, op2, cpu.result) : flagsAdd8(cpu, op1, op2, cpu.result); break;
-        case kSbb:
-        case kSub:
-        case kCmp: width == kWord ? flagsSub16(cpu, op1, op2, cpu.result) : flagsSub8(cpu, op1, op2, cpu.result); break;
-        default: width == kWord ? flagsLogic16(cpu, cpu.result) : flagsLogic8(cpu, cpu.result); break;
+        case kAluAdd: applyAlu<kAluAdd, width>(cpu, op1, op2); break;
+        case kAluOr: applyAlu<kAluOr, width>(cpu, op1, op2); break;
+        case kAluAdc: applyAlu<kAluAdc, width>(cpu, op1, op2); break;
+        case kAluSbb: applyAlu<kAluSbb, width>(cpu, op1, op2); break;
+        case kAluAnd: applyAlu<kAluAnd, width>(cpu, op1, op2); break;
+        case kAluSub: applyAlu<kAluSub, width>(cpu, op1, op2); break;
+        case kAluXor: applyAlu<kAluXor, width>(cpu, op1, op2); break;
+        default: applyAlu<kAluCmp, width>(cpu, op1, op2); break;
     }
 }
 
@@ -74,61 +73,79 @@ const char* const kIncDecMnemonics[2] = {"inc", "dec"};
 
 }  // namespace
 
-// ---- the two-operand operations
+// ---- the two-operand operations, one handler per operation
 
+template <AluOp op>
 void opAluRmReg8(Cpu& cpu) {
-    const unsigned op = aluOpOfOpcode(cpu.codeByte);
     decodeRmByte(cpu);
     formatRmReg8(cpu, kAluMnemonics[op]);
     if (cpu.decodeOnly) return;
-    computeAlu<kByte>(cpu, op, cpu.rmValue, cpu.regValue);
-    if (storesResult(op)) storeRmByte(cpu);
+    applyAlu<op, kByte>(cpu, cpu.rmValue, cpu.regValue);
+    if constexpr (storesResult(op)) storeRmByte(cpu);
 }
 
+template <AluOp op>
 void opAluRmReg16(Cpu& cpu) {
-    const unsigned op = aluOpOfOpcode(cpu.codeByte);
     decodeRmWord(cpu);
     formatRmReg16(cpu, kAluMnemonics[op]);
     if (cpu.decodeOnly) return;
-    computeAlu<kWord>(cpu, op, cpu.rmValue, cpu.regValue);
-    if (storesResult(op)) storeRmWord(cpu);
+    applyAlu<op, kWord>(cpu, cpu.rmValue, cpu.regValue);
+    if constexpr (storesResult(op)) storeRmWord(cpu);
 }
 
+template <AluOp op>
 void opAluRegRm8(Cpu& cpu) {
-    const unsigned op = aluOpOfOpcode(cpu.codeByte);
     decodeRmByte(cpu);
     formatRegRm8(cpu, kAluMnemonics[op]);
     if (cpu.decodeOnly) return;
-    computeAlu<kByte>(cpu, op, cpu.regValue, cpu.rmValue);
-    if (storesResult(op)) storeRegByte(cpu);
+    applyAlu<op, kByte>(cpu, cpu.regValue, cpu.rmValue);
+    if constexpr (storesResult(op)) storeRegByte(cpu);
 }
 
+template <AluOp op>
 void opAluRegRm16(Cpu& cpu) {
-    const unsigned op = aluOpOfOpcode(cpu.codeByte);
     decodeRmWord(cpu);
     formatRegRm16(cpu, kAluMnemonics[op]);
     if (cpu.decodeOnly) return;
-    computeAlu<kWord>(cpu, op, cpu.regValue, cpu.rmValue);
-    if (storesResult(op)) storeRegWord(cpu);
+    applyAlu<op, kWord>(cpu, cpu.regValue, cpu.rmValue);
+    if constexpr (storesResult(op)) storeRegWord(cpu);
 }
 
+template <AluOp op>
 void opAluAlImm(Cpu& cpu) {
-    const unsigned op = aluOpOfOpcode(cpu.codeByte);
     cpu.imm8 = fetchByte(cpu);
     setText(cpu, "%s\tal,%02x", kAluMnemonics[op], cpu.imm8);
     if (cpu.decodeOnly) return;
-    computeAlu<kByte>(cpu, op, cpu.ax & 0xFF, cpu.imm8);
-    if (storesResult(op)) setAl(cpu, cpu.result);
+    applyAlu<op, kByte>(cpu, cpu.ax & 0xFF, cpu.imm8);
+    if constexpr (storesResult(op)) setAl(cpu, cpu.result);
 }
 
+template <AluOp op>
 void opAluAxImm(Cpu& cpu) {
-    const unsigned op = aluOpOfOpcode(cpu.codeByte);
     cpu.imm16 = fetchWord(cpu);
     setText(cpu, "%s\tax,%04x", kAluMnemonics[op], cpu.imm16);
     if (cpu.decodeOnly) return;
-    computeAlu<kWord>(cpu, op, cpu.ax, cpu.imm16);
-    if (storesResult(op)) cpu.ax = static_cast<uint16_t>(cpu.result);
+    applyAlu<op, kWord>(cpu, cpu.ax, cpu.imm16);
+    if constexpr (storesResult(op)) cpu.ax = static_cast<uint16_t>(cpu.result);
 }
+
+// The tables point at these.
+#define VELKOR_ALU_HANDLERS(op)                 \
+    template void opAluRmReg8<op>(Cpu & cpu);   \
+    template void opAluRmReg16<op>(Cpu & cpu);  \
+    template void opAluRegRm8<op>(Cpu & cpu);   \
+    template void opAluRegRm16<op>(Cpu & cpu);  \
+    template void opAluAlImm<op>(Cpu & cpu);    \
+    template void opAluAxImm<op>(Cpu & cpu);
+VELKOR_ALU_HANDLERS(kAluAdd)
+VELKOR_ALU_HANDLERS(kAluOr)
+VELKOR_ALU_HANDLERS(kAluAdc)
+VELKOR_ALU_HANDLERS(kAluSbb)
+VELKOR_ALU_HANDLERS(kAluAnd)
+VELKOR_ALU_HANDLERS(kAluSub)
+VELKOR_ALU_HANDLERS(kAluXor)
+VELKOR_ALU_HANDLERS(kAluCmp)
+#undef VELKOR_ALU_HANDLERS
 
 // The immediate groups format their operands before taking the immediate: the immediate reuses
 // imm8/imm16, where the operand text finds the displacement.
@@ -141,7 +158,7 @@ void opGroup80(Cpu& cpu) {
     setText(cpu, "%s\t%s%s,%02x", kAluMnemonics[op], cpu.ptrText, cpu.rmText, cpu.imm8);
     if (cpu.decodeOnly) return;
     computeAlu<kByte>(cpu, op, cpu.rmValue, cpu.imm8);
-    if (storesResult(op)) storeRmByte(cpu);
+    if (op != kAluCmp) storeRmByte(cpu);
 }
 
 void opGroup81(Cpu& cpu) {
@@ -152,7 +169,7 @@ void opGroup81(Cpu& cpu) {
     setText(cpu, "%s\t%s%s,%04x", kAluMnemonics[op], cpu.ptrText, cpu.rmText, cpu.imm16);
     if (cpu.decodeOnly) return;
     computeAlu<kWord>(cpu, op, cpu.rmValue, cpu.imm16);
-    if (storesResult(op)) storeRmWord(cpu);
+    if (op != kAluCmp) storeRmWord(cpu);
 }
 
 void opGroup83(Cpu& cpu) {
@@ -163,7 +180,7 @@ void opGroup83(Cpu& cpu) {
     setText(cpu, "%s\t%s%s,%02x", kAluMnemonics[op], cpu.ptrText, cpu.rmText, cpu.imm8);
     if (cpu.decodeOnly) return;
     computeAlu<kWord>(cpu, op, cpu.rmValue, signExtendByte(cpu.imm8));
-    if (storesResult(op)) storeRmWord(cpu);
+    if (op != kAluCmp) storeRmWord(cpu);
 }
 
 // ---- increment and decrement

@@ -4,25 +4,25 @@
 // clang-format off
 const Handler kOpcodeTable[256] = {
     // 00
-    opAluRmReg8, opAluRmReg16, opAluRegRm8, opAluRegRm16,
-    opAluAlImm, opAluAxImm, opPushSegment, opPopSegment,
-    opAluRmReg8, opAluRmReg16, opAluRegRm8, opAluRegRm16,
-    opAluAlImm, opAluAxImm, opPushSegment, opExtendedPage,
+    opAluRmReg8<kAluAdd>, opAluRmReg16<kAluAdd>, opAluRegRm8<kAluAdd>, opAluRegRm16<kAluAdd>,
+    opAluAlImm<kAluAdd>, opAluAxImm<kAluAdd>, opPushSegment, opPopSegment,
+    opAluRmReg8<kAluOr>, opAluRmReg16<kAluOr>, opAluRegRm8<kAluOr>, opAluRegRm16<kAluOr>,
+    opAluAlImm<kAluOr>, opAluAxImm<kAluOr>, opPushSegment, opExtendedPage,
     // 10
-    opAluRmReg8, opAluRmReg16, opAluRegRm8, opAluRegRm16,
-    opAluAlImm, opAluAxImm, opPushSegment, opPopSegment,
-    opAluRmReg8, opAluRmReg16, opAluRegRm8, opAluRegRm16,
-    opAluAlImm, opAluAxImm, opPushSegment, opPopSegment,
+    opAluRmReg8<kAluAdc>, opAluRmReg16<kAluAdc>, opAluRegRm8<kAluAdc>, opAluRegRm16<kAluAdc>,
+    opAluAlImm<kAluAdc>, opAluAxImm<kAluAdc>, opPushSegment, opPopSegment,
+    opAluRmReg8<kAluSbb>, opAluRmReg16<kAluSbb>, opAluRegRm8<kAluSbb>, opAluRegRm16<kAluSbb>,
+    opAluAlImm<kAluSbb>, opAluAxImm<kAluSbb>, opPushSegment, opPopSegment,
     // 20
-    opAluRmReg8, opAluRmReg16, opAluRegRm8, opAluRegRm16,
-    opAluAlImm, opAluAxImm, nullptr, opDecimalAdjust,
-    opAluRmReg8, opAluRmReg16, opAluRegRm8, opAluRegRm16,
-    opAluAlImm, opAluAxImm, nullptr, opDecimalAdjust,
+    opAluRmReg8<kAluAnd>, opAluRmReg16<kAluAnd>, opAluRegRm8<kAluAnd>, opAluRegRm16<kAluAnd>,
+    opAluAlImm<kAluAnd>, opAluAxImm<kAluAnd>, nullptr, opDecimalAdjust,
+    opAluRmReg8<kAluSub>, opAluRmReg16<kAluSub>, opAluRegRm8<kAluSub>, opAluRegRm16<kAluSub>,
+    opAluAlImm<kAluSub>, opAluAxImm<kAluSub>, nullptr, opDecimalAdjust,
     // 30
-    opAluRmReg8, opAluRmReg16, opAluRegRm8, opAluRegRm16,
-    opAluAlImm, opAluAxImm, nullptr, opDecimalAdjust,
-    opAluRmReg8, opAluRmReg16, opAluRegRm8, opAluRegRm16,
-    opAluAlImm, opAluAxImm, nullptr, opDecimalAdjust,
+    opAluRmReg8<kAluXor>, opAluRmReg16<kAluXor>, opAluRegRm8<kAluXor>, opAluRegRm16<kAluXor>,
+    opAluAlImm<kAluXor>, opAluAxImm<kAluXor>, nullptr, opDecimalAdjust,
+    opAluRmReg8<kAluCmp>, opAluRmReg16<kAluCmp>, opAluRegRm8<kAluCmp>, opAluRegRm16<kAluCmp>,
+    opAluAlImm<kAluCmp>, opAluAxImm<kAluCmp>, nullptr, opDecimalAdjust,
     // 40
     opIncReg, opIncReg, opIncReg, opIncReg,
     opIncReg, opIncReg, opIncReg, opIncReg,

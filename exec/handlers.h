@@ -13,12 +13,15 @@ void opIcebp(Cpu& cpu);           // F1: "icebp"
 void opExtendedPage(Cpu& cpu);    // 0F: second table or "ext"
 
 // ---- arith.cpp: arithmetic and logic
-void opAluRmReg8(Cpu& cpu);       // 00 08 10 18 20 28 30 38
-void opAluRmReg16(Cpu& cpu);      // 01 09 11 19 21 29 31 39
-void opAluRegRm8(Cpu& cpu);       // 02 0A 12 1A 22 2A 32 3A
-void opAluRegRm16(Cpu& cpu);      // 03 0B 13 1B 23 2B 33 3B
-void opAluAlImm(Cpu& cpu);        // 04 0C 14 1C 24 2C 34 3C
-void opAluAxImm(Cpu& cpu);        // 05 0D 15 1D 25 2D 35 3D
+// The two-operand operations, numbered as bits 5-3 of their opcodes and the reg field of 80-83;
+// one handler per operation and encoding.
+enum AluOp : unsigned { kAluAdd, kAluOr, kAluAdc, kAluSbb, kAluAnd, kAluSub, kAluXor, kAluCmp };
+template <AluOp op> void opAluRmReg8(Cpu& cpu);    // 00 08 10 18 20 28 30 38
+template <AluOp op> void opAluRmReg16(Cpu& cpu);   // 01 09 11 19 21 29 31 39
+template <AluOp op> void opAluRegRm8(Cpu& cpu);    // 02 0A 12 1A 22 2A 32 3A
+template <AluOp op> void opAluRegRm16(Cpu& cpu);   // 03 0B 13 1B 23 2B 33 3B
+template <AluOp op> void opAluAlImm(Cpu& cpu);     // 04 0C 14 1C 24 2C 34 3C
+template <AluOp op> void opAluAxImm(Cpu& cpu);     // 05 0D 15 1D 25 2D 35 3D
 void opGroup80(Cpu& cpu);         // 80 and 82
 void opGroup81(Cpu& cpu);
 void opGroup83(Cpu& cpu);

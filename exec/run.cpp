@@ -17,7 +17,7 @@ template <bool recordHistory, bool checkBreakpoints>
 RunEnd runLoop(Cpu& cpu, uint32_t stopAddress, uint64_t stepLimit) {
     for (uint64_t steps = 1;; ++steps) {
         if (recordHistory) cpu.IpHistory.push_back(cpu.ip);
-        step(cpu);
+        stepInline(cpu);
         const uint32_t address = linearOf(cpu.cs, cpu.ip);
         if (address == stopAddress) return RunEnd::stopAddress;
         if (cpu.stopRequested) return RunEnd::stopRequest;

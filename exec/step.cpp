@@ -1,7 +1,6 @@
 // One instruction: prefixes, dispatch, and the encodings that only have a text.
 #include "exec/step.h"
 
-#include <array>
 #include <cstring>
 
 #include "core/memory.h"
@@ -9,16 +8,6 @@
 #include "exec/handlers.h"
 
 namespace {
-
-// Starts an instruction (or the part of it after a prefix): empty note, coverage of its offset,
-// the opcode byte.
-uint8_t beginStep(Cpu& cpu) {
-    if (wantsText(cpu)) cpu.traceText[0] = '\0';
-    if (cpu.coverageOn) cpu.CodeCoverage.insert(cpu.ip);
-    const uint8_t opcode = fetchByte(cpu);
-    cpu.codeByte = opcode;
-    return opcode;
-}
 
 // Applies a prefix byte; returns false when the byte is not a prefix.
 bool applyPrefix(Cpu& cpu, uint8_t opcode, const char*& repWord) {
@@ -43,15 +32,9 @@ void appendText(char* text, size_t size, const char* more) {
 
 void endStep(Cpu& cpu) { cpu.segOverride = cpu.repPrefix = cpu.repnzPrefix = 0; }
 
-constexpr auto kIsPrefix = [] {
-    std::array<bool, 256> table{};
-    for (uint8_t prefix : {0x26, 0x2E, 0x36, 0x3E, 0x66, 0x67, 0xF2, 0xF3}) table[prefix] = true;
-    return table;
-}();
-
 // An instruction with prefixes. A prefix applies to the one instruction after it. The chain is
 // walked in a loop, not by recursion, and bounded: a guest may fill a whole segment with prefixes.
-__attribute__((noinline)) void stepPrefixed(Cpu& cpu, uint8_t opcode) {
+void walkPrefixes(Cpu& cpu, uint8_t opcode) {
     char repText[sizeof cpu.asmText];
     repText[0] = '\0';
     const char* repWord = nullptr;
@@ -77,16 +60,12 @@ __attribute__((noinline)) void stepPrefixed(Cpu& cpu, uint8_t opcode) {
 
 }  // namespace
 
-void step(Cpu& cpu) {
-    const uint8_t opcode = beginStep(cpu);
-    if (kIsPrefix[opcode]) {
-        stepPrefixed(cpu, opcode);
-        endStep(cpu);
-    } else {
-        // Without a prefix the prefix state is already clear: it is only ever set above.
-        kOpcodeTable[opcode](cpu);
-    }
+void stepPrefixed(Cpu& cpu, uint8_t opcode) {
+    walkPrefixes(cpu, opcode);
+    endStep(cpu);
 }
+
+void step(Cpu& cpu) { stepInline(cpu); }
 
 void opUndefined(Cpu& cpu) { setText(cpu, "???"); }
 

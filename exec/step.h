@@ -1,5 +1,10 @@
 #pragma once
+#include <array>
+
 #include "core/cpu.h"
+#include "core/memory.h"
+#include "disasm/text.h"
+#include "exec/handlers.h"
 
 // Fetches one instruction at CS:IP with all its prefixes, writes its text into asmText (and the
 // operand note into traceText) and, unless decodeOnly is set, executes it.
@@ -9,3 +14,34 @@ void step(Cpu& cpu);
 // instruction there: it is shown as "???" (after any rep words), does nothing, and the next step
 // starts at the byte after it.
 constexpr int kMaxPrefixBytes = 15;
+
+// ---- The step itself, inline so that the run loops take it without a call.
+
+// Starts an instruction (or the part of it after a prefix): empty note, coverage of its offset,
+// the opcode byte.
+inline uint8_t beginStep(Cpu& cpu) {
+    if (wantsText(cpu)) cpu.traceText[0] = '\0';
+    if (cpu.coverageOn) cpu.CodeCoverage.insert(cpu.ip);
+    const uint8_t opcode = fetchByte(cpu);
+    cpu.codeByte = opcode;
+    return opcode;
+}
+
+inline constexpr auto kIsPrefix = [] {
+    std::array<bool, 256> table{};
+    for (uint8_t prefix : {0x26, 0x2E, 0x36, 0x3E, 0x66, 0x67, 0xF2, 0xF3}) table[prefix] = true;
+    return table;
+}();
+
+// An instruction whose first byte is a prefix (out of line: rare, and long).
+void stepPrefixed(Cpu& cpu, uint8_t opcode);
+
+inline void stepInline(Cpu& cpu) {
+    const uint8_t opcode = beginStep(cpu);
+    if (kIsPrefix[opcode]) {
+        stepPrefixed(cpu, opcode);
+    } else {
+        // Without a prefix the prefix state is already clear: it is only ever set by a prefix.
+        kOpcodeTable[opcode](cpu);
+    }
+}
