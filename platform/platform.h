@@ -1,7 +1,7 @@
 #pragma once
 // The thin operating-system layer: serial port, sleep and clock, keyboard and the run break.
 // One POSIX and one Win32 implementation sit behind this header.
-#include <csignal>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -44,8 +44,10 @@ int readKey();
 // While watching, Ctrl-C sets the break flag instead of ending the program.
 void beginBreakWatch();
 void endBreakWatch();
-// Set by the Ctrl-C handler; read after every instruction of a run, so it is tested inline.
-extern volatile std::sig_atomic_t breakFlag;
-inline bool breakRequested() { return breakFlag != 0; }
+// Set by the Ctrl-C handler (a signal handler on POSIX, a handler thread on Windows); read after
+// every instruction of a run, so it is tested inline. A lock-free atomic is safe in both.
+static_assert(std::atomic<int>::is_always_lock_free);
+extern std::atomic<int> breakFlag;
+inline bool breakRequested() { return breakFlag.load(std::memory_order_relaxed) != 0; }
 
 }  // namespace platform

@@ -174,16 +174,16 @@ int readKey() {
 
 // ---- Run break ----------------------------------------------------------------------------
 
-volatile std::sig_atomic_t breakFlag = 0;
+std::atomic<int> breakFlag{0};
 
 namespace {
 struct sigaction previousInterrupt {};
 
-void onInterrupt(int) { breakFlag = 1; }
+void onInterrupt(int) { breakFlag.store(1, std::memory_order_relaxed); }
 }  // namespace
 
 void beginBreakWatch() {
-    breakFlag = 0;
+    breakFlag.store(0, std::memory_order_relaxed);
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
@@ -193,7 +193,7 @@ void beginBreakWatch() {
 
 void endBreakWatch() {
     sigaction(SIGINT, &previousInterrupt, nullptr);
-    breakFlag = 0;
+    breakFlag.store(0, std::memory_order_relaxed);
 }
 
 }  // namespace platform

@@ -122,26 +122,26 @@ int readKey() {
 
 // ---- Run break (Ctrl-C during a run) -------------------------------------------------------
 
-volatile std::sig_atomic_t breakFlag = 0;
+std::atomic<int> breakFlag{0};
 
 namespace {
 // Runs on a thread of its own that Windows starts for the event; returning TRUE keeps the
 // process alive, and the run loop sees the flag after the current instruction.
 BOOL WINAPI onConsoleControl(DWORD event) {
     if (event != CTRL_C_EVENT) return FALSE;
-    breakFlag = 1;
+    breakFlag.store(1, std::memory_order_relaxed);
     return TRUE;
 }
 }  // namespace
 
 void beginBreakWatch() {
-    breakFlag = 0;
+    breakFlag.store(0, std::memory_order_relaxed);
     SetConsoleCtrlHandler(onConsoleControl, TRUE);
 }
 
 void endBreakWatch() {
     SetConsoleCtrlHandler(onConsoleControl, FALSE);
-    breakFlag = 0;
+    breakFlag.store(0, std::memory_order_relaxed);
 }
 
 }  // namespace platform
