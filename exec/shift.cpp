@@ -73,10 +73,12 @@ void opShiftGroup(Cpu& cpu) {
 
     const Width width{wordOperand ? 0x8000u : 0x80u};
     const unsigned count = countOf(cpu, opcode);
-    cpu.result = cpu.rmValue;
-    for (unsigned i = 0; i < count; ++i) cpu.result = shiftOneBit(cpu, cpu.regField, cpu.result, width);
-    cpu.zfFlag = cpu.result == 0;
-    cpu.sfFlag = (cpu.result & width.topBit) != 0;
+    const unsigned operation = cpu.regField;
+    uint32_t value = cpu.rmValue;  // kept in a local: the flag stores would make it reload
+    for (unsigned i = 0; i < count; ++i) value = shiftOneBit(cpu, operation, value, width);
+    cpu.result = value;
+    cpu.zfFlag = value == 0;
+    cpu.sfFlag = (value & width.topBit) != 0;
     if (wordOperand) {
         storeRmWord(cpu);
     } else {
