@@ -35,6 +35,7 @@
 #include "host/opna_board.h"
 #include "host/serial_link.h"
 #include "host/tick_hook.h"
+#include "tests/support/control_transfer.h"
 
 namespace {
 
@@ -100,36 +101,6 @@ void checkTexts(const Cpu& cpu) {
     check(endsInside(cpu.traceText, sizeof cpu.traceText), "traceText overruns its buffer", cpu);
     check(endsInside(cpu.rmText, sizeof cpu.rmText), "rmText overruns its buffer", cpu);
     check(endsInside(cpu.regText, sizeof cpu.regText), "regText overruns its buffer", cpu);
-}
-
-bool isPrefix(uint8_t b) {
-    return b == 0x26 || b == 0x2E || b == 0x36 || b == 0x3E || b == 0x66 || b == 0x67 || b == 0xF2 || b == 0xF3;
-}
-
-// Whether the instruction at CS:IP may load IP with something other than the next instruction
-// (the rule of the step property test). The bytes are read the way the processor fetches them:
-// the offset wraps inside CS, and an instruction may carry up to kMaxPrefixBytes prefixes.
-bool transfersControl(const Cpu& cpu) {
-    uint16_t at = cpu.ip;
-    // Up to kMaxPrefixBytes prefixes still lead to an instruction; one more makes the step "???".
-    for (int prefixes = 1; isPrefix(readByteAt(cpu, cpu.cs, at)); ++prefixes, ++at) {
-        if (prefixes > kMaxPrefixBytes) return false;
-    }
-    const uint8_t op = readByteAt(cpu, cpu.cs, at);
-    const uint8_t next = readByteAt(cpu, cpu.cs, static_cast<uint16_t>(at + 1));
-    if ((op >= 0x70 && op <= 0x7F) || (op >= 0xE0 && op <= 0xE3) || (op >= 0xE8 && op <= 0xEB)) return true;
-    switch (op) {
-        case 0x9A: case 0xC2: case 0xC3: case 0xCA: case 0xCB: case 0xCD: case 0xCE: case 0xCF: case 0xF4:
-            return true;
-        case 0x0F:
-            return next >= 0x80 && next <= 0x8F;
-        case 0xFF: {
-            const unsigned reg = (next >> 3) & 7;
-            return reg >= 2 && reg <= 5;
-        }
-        default:
-            return false;
-    }
 }
 
 struct Header {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 
+#include "support/control_transfer.h"
 #include "support/machine.h"
 
 namespace {
@@ -23,33 +24,6 @@ Registers registersOf(const Cpu& c) {
 }
 
 bool sameMemory(const Cpu& a, const Cpu& b) { return std::memcmp(a.memory.get(), b.memory.get(), kMemorySize) == 0; }
-
-bool isPrefix(uint8_t b) {
-    return b == 0x26 || b == 0x2E || b == 0x36 || b == 0x3E || b == 0x66 || b == 0x67 || b == 0xF2 || b == 0xF3;
-}
-
-// Whether the instruction at CS:IP may load IP with something other than the next instruction.
-bool transfersControl(const Cpu& cpu) {
-    uint32_t at = linearOf(cpu.cs, cpu.ip);
-    int guard = 0;
-    while (isPrefix(readByteLinear(cpu, at)) && guard++ < kMaxPrefixBytes) ++at;
-    if (guard > kMaxPrefixBytes - 1) return false;
-    const uint8_t op = readByteLinear(cpu, at);
-    const uint8_t next = readByteLinear(cpu, at + 1);
-    if ((op >= 0x70 && op <= 0x7F) || (op >= 0xE0 && op <= 0xE3) || (op >= 0xE8 && op <= 0xEB)) return true;
-    switch (op) {
-        case 0x9A: case 0xC2: case 0xC3: case 0xCA: case 0xCB: case 0xCD: case 0xCE: case 0xCF: case 0xF4:
-            return true;
-        case 0x0F:
-            return next >= 0x80 && next <= 0x8F;
-        case 0xFF: {
-            const unsigned reg = (next >> 3) & 7;
-            return reg >= 2 && reg <= 5;
-        }
-        default:
-            return false;
-    }
-}
 
 void randomise(TestMachine& m, std::mt19937& rng, uint8_t opcode, bool page0F) {
     std::uniform_int_distribution<int> byte(0, 255);
