@@ -4,6 +4,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <chrono>
 #include <cstdio>
 
 #include "platform/platform.h"
@@ -74,17 +75,10 @@ void closePort(PortHandle port) {
 
 // ---- Time --------------------------------------------------------------------------------
 
+// The C++ steady clock (QueryPerformanceCounter underneath, without naming it here).
 int64_t monotonicNanos() {
-    static const int64_t frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<int64_t>(f.QuadPart);
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    // Whole seconds and the remainder apart: exact, and the product cannot overflow.
-    const int64_t ticks = now.QuadPart;
-    return ticks / frequency * 1000000000 + ticks % frequency * 1000000000 / frequency;
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(now).count();
 }
 
 void sleepUntilNanos(int64_t deadline) {
