@@ -56,12 +56,3 @@ uint16_t& segmentRegister(Cpu& cpu, unsigned n) {
     }
 }
 
-uint16_t segmentOrOverride(const Cpu& cpu, uint16_t defaultSegment) {
-    switch (cpu.segOverride) {
-        case kSegDs: return cpu.ds;
-        case kSegCs: return cpu.cs;
-        case kSegEs: return cpu.es;
-        case kSegSs: return cpu.ss;
-        default: return defaultSegment;
-    }
-}

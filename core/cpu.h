@@ -83,7 +83,16 @@ extern const char* const kSegmentRegisterNames[4];
 uint16_t& segmentRegister(Cpu& cpu, unsigned n);
 
 // The segment an operand uses: the one a prefix selected, else the instruction's default.
-uint16_t segmentOrOverride(const Cpu& cpu, uint16_t defaultSegment);
+inline uint16_t segmentOrOverride(const Cpu& cpu, uint16_t defaultSegment) {
+    if (cpu.segOverride == kSegNone) return defaultSegment;  // most operands
+    switch (cpu.segOverride) {
+        case kSegDs: return cpu.ds;
+        case kSegCs: return cpu.cs;
+        case kSegEs: return cpu.es;
+        case kSegSs: return cpu.ss;
+        default: return defaultSegment;
+    }
+}
 
 // Register access by 3-bit number: bytes AL CL DL BL AH CH DH BH, words AX CX DX BX SP BP SI DI.
 inline constexpr uint16_t Cpu::* kWordRegisterMembers[8] = {&Cpu::ax, &Cpu::cx, &Cpu::dx, &Cpu::bx,

@@ -10,8 +10,8 @@ const char* const kWordRegisterNames[8] = {"ax", "cx", "dx", "bx", "sp", "bp", "
 
 namespace {
 
-// Base sum of an addressing mode (before any displacement), as a signed 32-bit value.
-int32_t baseSum(const Cpu& cpu, unsigned rm) {
+// Base sum of an addressing mode (before any displacement), untruncated: BX+SI may pass FFFF.
+uint32_t baseSum(const Cpu& cpu, unsigned rm) {
     switch (rm) {
         case 0: return cpu.bx + cpu.si;
         case 1: return cpu.bx + cpu.di;
@@ -30,29 +30,26 @@ uint16_t defaultSegment(const Cpu& cpu, unsigned mod, unsigned rm) {
     return bpBased ? cpu.ss : cpu.ds;
 }
 
-uint16_t segmentFor(const Cpu& cpu, unsigned mod, unsigned rm) {
-    return segmentOrOverride(cpu, defaultSegment(cpu, mod, rm));
-}
-
 // Computes eaOffset, eaLinear and linear for a memory operand (mod 0 to 2), taking any displacement.
 void computeAddress(Cpu& cpu) {
-    int32_t offset = 0;
-    if (cpu.modField == 0) {
-        if (cpu.rmField == 6) {
-            cpu.imm16 = fetchWord(cpu);
-            offset = cpu.imm16;
-        } else {
-            offset = baseSum(cpu, cpu.rmField);
-        }
-    } else if (cpu.modField == 1) {
-        cpu.imm8 = fetchByte(cpu);
-        offset = baseSum(cpu, cpu.rmField) + static_cast<int8_t>(cpu.imm8);
-    } else {
+    const unsigned mod = cpu.modField;
+    const unsigned rm = cpu.rmField;
+    uint32_t offset;
+    if (mod == 0 && rm == 6) {
         cpu.imm16 = fetchWord(cpu);
-        offset = baseSum(cpu, cpu.rmField) + cpu.imm16;
+        offset = cpu.imm16;
+    } else {
+        offset = baseSum(cpu, rm);
+        if (mod == 1) {
+            cpu.imm8 = fetchByte(cpu);
+            offset += static_cast<uint32_t>(static_cast<int8_t>(cpu.imm8));
+        } else if (mod == 2) {
+            cpu.imm16 = fetchWord(cpu);
+            offset += cpu.imm16;
+        }
     }
-    cpu.eaOffset = static_cast<uint32_t>(offset);
-    cpu.eaLinear = linearOf(segmentFor(cpu, cpu.modField, cpu.rmField), cpu.eaOffset);
+    cpu.eaOffset = offset;
+    cpu.eaLinear = linearOf(segmentOrOverride(cpu, defaultSegment(cpu, mod, rm)), offset);
     cpu.linear = cpu.eaLinear;
 }
 
