@@ -120,11 +120,13 @@ double secondsFor(const std::string& commands) {
 }
 
 TEST(WaitTick, TicksPaceTheGuest) {
-    // A loose sanity bound; precise pacing is measured by the benchmarks.
-    const double paced = secondsFor("wait 5\n");
-    EXPECT_GT(paced, 0.95);
-    EXPECT_LT(paced, 2.5);
-    EXPECT_LT(secondsFor("wait 0\n"), 0.5);
+    // 200 ticks of 5 ms add about a second to the run; the process start (slow under wine or on a
+    // loaded machine) is taken out by the unpaced run. Loose bounds: precise pacing is measured by
+    // the benchmarks.
+    const double unpaced = secondsFor("wait 0\n");
+    const double added = secondsFor("wait 5\n") - unpaced;
+    EXPECT_GT(added, 0.9);
+    EXPECT_LT(added, 2.0);
 }
 
 }  // namespace
