@@ -11,9 +11,9 @@ bool enabledBreakpointAt(const Cpu& cpu, uint32_t address) {
     return entry != cpu.BreakpointTable.end() && entry->second != 0;
 }
 
-// One loop per combination of history and breakpoints, so that the common run (neither) tests
-// only the stop address and one combined flag per instruction.
-template <bool recordHistory, bool checkBreakpoints>
+// One loop per combination of history, breakpoints and a step limit, so that the common run (none)
+// tests only the stop address, the stop request and the break flag per instruction.
+template <bool recordHistory, bool checkBreakpoints, bool limited>
 RunEnd runLoop(Cpu& cpu, uint32_t stopAddress, uint64_t stepLimit) {
     for (uint64_t steps = 1;; ++steps) {
         if (recordHistory) cpu.IpHistory.push_back(cpu.ip);
@@ -24,8 +24,15 @@ RunEnd runLoop(Cpu& cpu, uint32_t stopAddress, uint64_t stepLimit) {
         if (checkBreakpoints && enabledBreakpointAt(cpu, address)) return RunEnd::breakpoint;
         if (recordHistory && cpu.IpHistory.size() > kHistoryLimit) return RunEnd::historyFull;
         if (platform::breakRequested()) return RunEnd::breakKey;
-        if (steps == stepLimit) return RunEnd::stepLimit;
+        if (limited && steps == stepLimit) return RunEnd::stepLimit;
     }
+}
+
+// Picks the loop for the run's stop conditions.
+template <bool recordHistory, bool checkBreakpoints>
+RunEnd runWith(Cpu& cpu, const RunStops& stops) {
+    return stops.stepLimit != 0 ? runLoop<recordHistory, checkBreakpoints, true>(cpu, stops.stopAddress, stops.stepLimit)
+                                : runLoop<recordHistory, checkBreakpoints, false>(cpu, stops.stopAddress, 0);
 }
 
 }  // namespace
@@ -33,11 +40,6 @@ RunEnd runLoop(Cpu& cpu, uint32_t stopAddress, uint64_t stepLimit) {
 RunEnd runUntil(Cpu& cpu, const RunStops& stops) {
     // The breakpoints cannot change during a run.
     const bool breakpoints = !cpu.BreakpointTable.empty();
-    const uint64_t limit = stops.stepLimit != 0 ? stops.stepLimit : UINT64_MAX;
-    if (stops.recordHistory) {
-        return breakpoints ? runLoop<true, true>(cpu, stops.stopAddress, limit)
-                           : runLoop<true, false>(cpu, stops.stopAddress, limit);
-    }
-    return breakpoints ? runLoop<false, true>(cpu, stops.stopAddress, limit)
-                       : runLoop<false, false>(cpu, stops.stopAddress, limit);
+    if (stops.recordHistory) return breakpoints ? runWith<true, true>(cpu, stops) : runWith<true, false>(cpu, stops);
+    return breakpoints ? runWith<false, true>(cpu, stops) : runWith<false, false>(cpu, stops);
 }

@@ -20,7 +20,7 @@ constexpr int kMaxPrefixBytes = 15;
 // Starts an instruction (or the part of it after a prefix): empty note, coverage of its offset,
 // the opcode byte.
 inline uint8_t beginStep(Cpu& cpu) {
-    if (wantsText(cpu)) cpu.traceText[0] = '\0';
+    cpu.traceText[0] = '\0';  // unconditional: a store is cheaper than testing whether text is wanted
     if (cpu.coverageOn) cpu.CodeCoverage.insert(cpu.ip);
     const uint8_t opcode = fetchByte(cpu);
     cpu.codeByte = opcode;
