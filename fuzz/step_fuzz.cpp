@@ -36,6 +36,7 @@
 #include "host/serial_link.h"
 #include "host/tick_hook.h"
 #include "tests/support/control_transfer.h"
+#include "tests/support/register_snapshot.h"
 
 namespace {
 
@@ -65,17 +66,6 @@ struct Machine {
         cpu.tick = &tick;
     }
 };
-
-struct Registers {
-    uint16_t ax, bx, cx, dx, bp, si, di, sp, ip, cs, ds, es, ss;
-    uint16_t flags;
-    uint8_t stop;
-    bool operator==(const Registers&) const = default;
-};
-
-Registers registersOf(const Cpu& c) {
-    return {c.ax, c.bx, c.cx, c.dx, c.bp, c.si, c.di, c.sp, c.ip, c.cs, c.ds, c.es, c.ss, packFlags(c), c.stopRequested};
-}
 
 // All single bytes, so no padding: compared as a whole with memcmp, which is far cheaper under the
 // fuzzer's comparison tracing than a member-by-member comparison.

@@ -9,19 +9,9 @@
 
 #include "support/control_transfer.h"
 #include "support/machine.h"
+#include "support/register_snapshot.h"
 
 namespace {
-
-struct Registers {
-    uint16_t ax, bx, cx, dx, bp, si, di, sp, ip, cs, ds, es, ss;
-    uint16_t flags;
-    uint8_t stop;
-    bool operator==(const Registers&) const = default;
-};
-
-Registers registersOf(const Cpu& c) {
-    return {c.ax, c.bx, c.cx, c.dx, c.bp, c.si, c.di, c.sp, c.ip, c.cs, c.ds, c.es, c.ss, packFlags(c), c.stopRequested};
-}
 
 bool sameMemory(const Cpu& a, const Cpu& b) { return std::memcmp(a.memory.get(), b.memory.get(), kMemorySize) == 0; }
 
