@@ -94,8 +94,8 @@ void formatMemoryText(Cpu& cpu) {
     }
 }
 
+// Called only when text is wanted: the inline wrappers in the header test that.
 void formatOperands(Cpu& cpu, const char* const names[8], const char* sizeKeyword) {
-    if (!wantsText(cpu)) return;
     if (rmIsRegister(cpu)) {
         const char* prefix = kSegmentPrefixes[cpu.segOverride < 5 ? cpu.segOverride : 0];
         formatText(cpu.rmText, sizeof cpu.rmText, "%s%s", prefix, names[cpu.rmField]);
