@@ -26,6 +26,7 @@
 
 #include "core/cpu.h"
 #include "host/opna_board.h"
+#include "host/register_capture.h"
 #include "host/serial_link.h"
 #include "host/tick_hook.h"
 #include "monitor/monitor.h"
@@ -70,10 +71,13 @@ struct Session {
     SerialLink link;
     OpnaBoard board{link};
     TickHook tick;
+    RegisterCapture capture;
     Cpu& cpu;
-    Monitor monitor{cpu, board, link, tick};
+    Monitor monitor{cpu, board, link, tick, capture};
 
     explicit Session(Cpu& machine) : cpu(machine) {
+        link.capture = &capture;
+        tick.capture = &capture;
         startFresh(cpu);
         cpu.board = &board;
         cpu.tick = &tick;

@@ -35,6 +35,19 @@ std::FILE* OpnaBoard::logFile() {
     return logFile_;
 }
 
+// Register 27 holds two things: the timer controls (bits 0-5), which stay on the host because it
+// owns timing, and FM channel 3's mode (bits 6-7: normal, special, CSM), which the chip needs for
+// the notes to be right. The mode goes out with the timer bits cleared, and only when it changed:
+// drivers write 27 on every tick, which would flood the link.
+void OpnaBoard::forwardChannel3Mode(uint8_t value) {
+    const uint8_t mode = value & 0xC0;
+    if (mode == channel3ModeSent) return;
+    channel3ModeSent = mode;
+    link->registerImageA0[kTimerControlRegister] = mode;
+    link->writeRegisterA0(kTimerControlRegister, mode);
+    if (display86io) std::printf("A0[%02x]<-[%02x]\n", kTimerControlRegister, mode);
+}
+
 uint8_t OpnaBoard::portRead(uint16_t port) {
     if (ioLog && !neverLoggedRead(port)) {
         if (std::FILE* log = logFile()) {
@@ -71,7 +84,10 @@ void OpnaBoard::portWrite(uint16_t port, uint8_t value) {
             break;
         case kPortDataA0: {
             const uint8_t reg = addressLatchA0;
-            if (reg == kTimerControlRegister) break;  // the host owns timing: never forwarded
+            if (reg == kTimerControlRegister) {
+                forwardChannel3Mode(value);
+                break;
+            }
             link->registerImageA0[reg] = value;
             link->writeRegisterA0(reg, value);
             if (display86io) std::printf("A0[%02x]<-[%02x]\n", reg, value);

@@ -17,16 +17,21 @@ struct OpnaBoard {
     uint8_t statusByte = 0;
     uint8_t addressLatchA0 = 0;
     uint8_t addressLatchA1 = 0;
+    // Channel 3's mode bits of register 27 as last sent to the chip (0 after a reset).
+    uint8_t channel3ModeSent = 0;
     SerialLink* link;
 
     uint8_t portRead(uint16_t port);
     void portWrite(uint16_t port, uint8_t value);
     // Switches the port log; closing it lets other programs see a finished file.
     void setIoLog(bool on);
+    // The device was reset: its register 27 is 0 again.
+    void deviceReset() { channel3ModeSent = 0; }
 
 private:
     std::FILE* logFile_ = nullptr;
     std::FILE* logFile();
+    void forwardChannel3Mode(uint8_t value);
 };
 
 // The program's one board, wired to the program's serial link.

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "host/register_capture.h"
+
 SerialLink serialLink;
 
 SerialLink::~SerialLink() { close(); }
@@ -16,11 +18,13 @@ void SerialLink::openPorts(const std::vector<int>& comPorts) {
 void SerialLink::writeRegisterA0(uint8_t reg, uint8_t value) {
     const uint8_t message[3] = {0x0D, reg, value};
     if (isOpen()) platform::writePort(handle, message, sizeof message);
+    if (capture) capture->registerWrite(capture::Bank::A0, reg, value);
 }
 
 void SerialLink::writeRegisterA1(uint8_t reg, uint8_t value) {
     const uint8_t message[3] = {0x0E, reg, value};
     if (isOpen()) platform::writePort(handle, message, sizeof message);
+    if (capture) capture->registerWrite(capture::Bank::A1, reg, value);
 }
 
 void SerialLink::resetHandshake() {

@@ -6,6 +6,8 @@
 
 #include "platform/platform.h"
 
+class RegisterCapture;
+
 struct SerialLink {
     SerialLink() = default;
     SerialLink(const SerialLink&) = delete;
@@ -15,6 +17,8 @@ struct SerialLink {
     platform::PortHandle handle = platform::kInvalidPort;
     uint8_t registerImageA0[256] = {};
     uint8_t registerImageA1[256] = {};
+    // Records every register message sent (or that would be sent when no port is open).
+    RegisterCapture* capture = nullptr;
 
     bool isOpen() const { return handle != platform::kInvalidPort; }
     // Tries the ports in order and keeps the first that opens; silent either way.

@@ -1,6 +1,7 @@
 #include "host/tick_hook.h"
 
 #include "host/opna_board.h"
+#include "host/register_capture.h"
 #include "platform/platform.h"
 
 TickHook tickHook;
@@ -17,4 +18,5 @@ void waitTick(TickHook& tick, OpnaBoard& board) {
         tick.lastDeadline = deadline;
     }
     board.statusByte = 2;
+    if (tick.capture) tick.capture->tick();
 }

@@ -1,7 +1,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/register_capture.h"
 #include "monitor/monitor.h"
+#include "platform/platform.h"
 
 bool readCommandLine(char* buffer, size_t size) {
     std::fflush(stdout);
@@ -18,13 +20,18 @@ bool readCommandLine(char* buffer, size_t size) {
     return gotAny;
 }
 
-Monitor::Monitor(Cpu& cpu, OpnaBoard& board, SerialLink& link, TickHook& tick)
-    : cpu_(cpu), board_(board), link_(link), tick_(tick), lineBuffer_(new char[kLineBufferSize]) {}
+Monitor::Monitor(Cpu& cpu, OpnaBoard& board, SerialLink& link, TickHook& tick, RegisterCapture& capture)
+    : cpu_(cpu), board_(board), link_(link), tick_(tick), capture_(capture), lineBuffer_(new char[kLineBufferSize]) {}
 
 void Monitor::commandLoop() {
     for (;;) {
+        // While velkor waits at the prompt, the capture on disk is complete.
+        capture_.flush();
         std::printf(">");
-        if (!readCommandLine(lineBuffer_.get(), kLineBufferSize)) {
+        const bool gotLine = readCommandLine(lineBuffer_.get(), kLineBufferSize);
+        // A signal cuts the read short: what was read is not a command.
+        if (platform::endRequested()) return;
+        if (!gotLine) {
             // End of input ends the session as q does.
             char quit[] = "q";
             interpretLine(quit);
@@ -36,6 +43,6 @@ void Monitor::commandLoop() {
         if (char* blank = std::strpbrk(line + 1, " \t")) {
             if (char* cr = std::strchr(blank + 1, '\r')) *cr = '\0';
         }
-        if (interpretLine(line)) return;
+        if (interpretLine(line) || platform::endRequested()) return;
     }
 }

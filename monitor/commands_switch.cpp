@@ -76,5 +76,6 @@ void Monitor::fmExtMode() {
 
 void Monitor::fmReset() {
     link_.resetHandshake();
+    board_.deviceReset();
     std::printf("fm reset!\n");
 }

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/register_capture.h"
 #include "monitor/monitor.h"
 
 namespace {
@@ -69,6 +70,7 @@ bool Monitor::interpretLine(char* line) {
             proceed();
             return false;
         case 'q':
+            capture_.stop();
             std::printf("exit!\n");
             return true;
         case 'r':
@@ -79,6 +81,9 @@ bool Monitor::interpretLine(char* line) {
             return false;
         case 'u':
             unassemble(line);
+            return false;
+        case 'v':
+            captureCommand(line);
             return false;
         case 'w':
             if (second == 'c') {

@@ -6,6 +6,7 @@
 
 #include "monitor/monitor_state.h"
 
+class RegisterCapture;
 struct Cpu;
 struct OpnaBoard;
 struct SerialLink;
@@ -20,9 +21,10 @@ bool readCommandLine(char* buffer, size_t size);
 
 class Monitor {
 public:
-    Monitor(Cpu& cpu, OpnaBoard& board, SerialLink& link, TickHook& tick);
+    Monitor(Cpu& cpu, OpnaBoard& board, SerialLink& link, TickHook& tick, RegisterCapture& capture);
 
-    // Prompts, reads and runs lines until q or the end of input.
+    // Prompts, reads and runs lines until q, the end of input or a request to end the program
+    // (platform::endRequested(), which leaves finishing the capture to the caller).
     void commandLoop();
     // Runs one command line; returns true when it was q.
     bool interpretLine(char* line);
@@ -65,9 +67,14 @@ private:
     void fmExtMode();
     void fmReset();
 
+    // The register capture (v).
+    void captureCommand(const char* line);
+    void startCapture(const char* name, const char* tickText);
+
     Cpu& cpu_;
     OpnaBoard& board_;
     SerialLink& link_;
     TickHook& tick_;
+    RegisterCapture& capture_;
     std::unique_ptr<char[]> lineBuffer_;
 };

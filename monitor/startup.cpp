@@ -6,6 +6,7 @@
 
 #include "core/cpu.h"
 #include "host/opna_board.h"
+#include "host/register_capture.h"
 #include "host/serial_link.h"
 #include "host/tick_hook.h"
 #include "monitor/monitor.h"
@@ -46,6 +47,8 @@ int velkorMain(int argc, const char* const* argv) {
         return 0;
     }
     serialLink.openPorts(comPorts);
+    serialLink.capture = &registerCapture;
+    tickHook.capture = &registerCapture;
 
     static Cpu cpu;
     cpu.board = &opnaBoard;
@@ -56,9 +59,12 @@ int velkorMain(int argc, const char* const* argv) {
 
     serialLink.resetHandshake();
 
-    Monitor monitor(cpu, opnaBoard, serialLink, tickHook);
+    Monitor monitor(cpu, opnaBoard, serialLink, tickHook, registerCapture);
     monitor.commandLoop();
+    // A signal or the closing console ended the session: the capture is finished first.
+    registerCapture.stop();
     std::fflush(stdout);
     serialLink.close();
+    if (platform::endRequested()) platform::completeOrderlyEnd();
     return 0;
 }

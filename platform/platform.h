@@ -8,7 +8,8 @@
 namespace platform {
 
 // ---- Console -----------------------------------------------------------------------------
-// Makes standard input and output byte streams (Windows would translate line ends); POSIX: nothing.
+// Makes standard input and output byte streams (Windows would translate line ends). POSIX: a file
+// that outgrows the process's file-size limit fails its write instead of ending the program.
 void initConsole();
 
 // ---- Serial port -------------------------------------------------------------------------
@@ -49,5 +50,17 @@ void endBreakWatch();
 static_assert(std::atomic<int>::is_always_lock_free);
 extern std::atomic<int> breakFlag;
 inline bool breakRequested() { return breakFlag.load(std::memory_order_relaxed) != 0; }
+
+// ---- Orderly end (while files must be finished) ---------------------------------------------
+// While armed, what would end the program from outside asks for an orderly end instead: POSIX
+// SIGTERM, SIGHUP and SIGINT outside a run; Windows the console closing, logoff, shutdown and
+// Ctrl-C or Ctrl-Break outside a run. endRequested() turns true, a run in progress breaks and a
+// blocked read of the console returns, so the program can finish its files and then call
+// completeOrderlyEnd. Disarming restores what those events did before (a request stays noted).
+void armOrderlyEnd();
+void disarmOrderlyEnd();
+bool endRequested();
+// Ends the process as the request would have ended it without the orderly end.
+[[noreturn]] void completeOrderlyEnd();
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 
 #include "platform/platform.h"
@@ -64,7 +65,7 @@ void makeRaw(int fd) {
 
 }  // namespace
 
-void initConsole() {}
+void initConsole() { signal(SIGXFSZ, SIG_IGN); }
 
 PortHandle openComPort(int n) {
     const std::string path = comPortPath(n);
@@ -82,7 +83,7 @@ void writePort(PortHandle port, const uint8_t* bytes, size_t count) {
     if (port == kInvalidPort) return;
     while (count > 0) {
         const ssize_t written = ::write(static_cast<int>(port), bytes, count);
-        if (written < 0 && errno == EINTR) continue;
+        if (written < 0 && errno == EINTR && !endRequested()) continue;
         if (written <= 0) return;  // errors are ignored: the device may be gone
         bytes += written;
         count -= static_cast<size_t>(written);
@@ -164,7 +165,7 @@ int readKey() {
         for (;;) {
             const ssize_t got = ::read(STDIN_FILENO, &key, 1);
             if (got == 1) return key;
-            if (got < 0 && errno == EINTR) continue;
+            if (got < 0 && errno == EINTR && !endRequested()) continue;
             return -1;
         }
     }
@@ -183,7 +184,7 @@ void onInterrupt(int) { breakFlag.store(1, std::memory_order_relaxed); }
 }  // namespace
 
 void beginBreakWatch() {
-    breakFlag.store(0, std::memory_order_relaxed);
+    breakFlag.store(endRequested() ? 1 : 0, std::memory_order_relaxed);
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
@@ -194,6 +195,52 @@ void beginBreakWatch() {
 void endBreakWatch() {
     sigaction(SIGINT, &previousInterrupt, nullptr);
     breakFlag.store(0, std::memory_order_relaxed);
+}
+
+// ---- Orderly end --------------------------------------------------------------------------
+
+namespace {
+constexpr int kEndSignals[] = {SIGTERM, SIGHUP, SIGINT};
+struct sigaction previousEndActions[3] {};
+bool orderlyEndArmed = false;
+std::atomic<int> endFlag{0};
+volatile sig_atomic_t endSignal = 0;
+
+void onEndSignal(int number) {
+    endSignal = number;
+    endFlag.store(1, std::memory_order_relaxed);
+    breakFlag.store(1, std::memory_order_relaxed);
+}
+}  // namespace
+
+// No SA_RESTART: the signal must cut a blocked read of standard input short.
+void armOrderlyEnd() {
+    if (orderlyEndArmed) return;
+    struct sigaction action {};
+    action.sa_handler = onEndSignal;
+    sigemptyset(&action.sa_mask);
+    for (size_t i = 0; i < std::size(kEndSignals); ++i) {
+        sigaction(kEndSignals[i], nullptr, &previousEndActions[i]);
+        // A signal the program was started with ignored stays ignored.
+        if (previousEndActions[i].sa_handler != SIG_IGN) sigaction(kEndSignals[i], &action, nullptr);
+    }
+    orderlyEndArmed = true;
+}
+
+void disarmOrderlyEnd() {
+    if (!orderlyEndArmed) return;
+    for (size_t i = 0; i < std::size(kEndSignals); ++i) sigaction(kEndSignals[i], &previousEndActions[i], nullptr);
+    orderlyEndArmed = false;
+}
+
+bool endRequested() { return endFlag.load(std::memory_order_relaxed) != 0; }
+
+void completeOrderlyEnd() {
+    const int number = endSignal != 0 ? endSignal : SIGTERM;
+    std::fflush(stdout);
+    signal(number, SIG_DFL);
+    raise(number);
+    _exit(128 + number);
 }
 
 }  // namespace platform

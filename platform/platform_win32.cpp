@@ -129,13 +129,61 @@ BOOL WINAPI onConsoleControl(DWORD event) {
 }  // namespace
 
 void beginBreakWatch() {
-    breakFlag.store(0, std::memory_order_relaxed);
+    breakFlag.store(endRequested() ? 1 : 0, std::memory_order_relaxed);
     SetConsoleCtrlHandler(onConsoleControl, TRUE);
 }
 
 void endBreakWatch() {
     SetConsoleCtrlHandler(onConsoleControl, FALSE);
     breakFlag.store(0, std::memory_order_relaxed);
+}
+
+// ---- Orderly end --------------------------------------------------------------------------
+
+namespace {
+std::atomic<int> endFlag{0};
+std::atomic<int> endDone{0};
+bool orderlyEndArmed = false;
+// Windows ends the process when the handler of a close, logoff or shutdown returns, and gives it
+// five seconds: the handler waits (a little less) for the main thread to finish the files.
+constexpr int kEndWaitMs = 4500;
+
+BOOL WINAPI onEndEvent(DWORD event) {
+    switch (event) {
+        case CTRL_C_EVENT:
+        case CTRL_BREAK_EVENT:
+        case CTRL_CLOSE_EVENT:
+        case CTRL_LOGOFF_EVENT:
+        case CTRL_SHUTDOWN_EVENT:
+            break;
+        default:
+            return FALSE;
+    }
+    endFlag.store(1, std::memory_order_relaxed);
+    breakFlag.store(1, std::memory_order_relaxed);
+    for (int waited = 0; waited < kEndWaitMs && endDone.load() == 0; waited += 10) Sleep(10);
+    return TRUE;
+}
+}  // namespace
+
+void armOrderlyEnd() {
+    if (orderlyEndArmed) return;
+    SetConsoleCtrlHandler(onEndEvent, TRUE);
+    orderlyEndArmed = true;
+}
+
+void disarmOrderlyEnd() {
+    if (!orderlyEndArmed) return;
+    SetConsoleCtrlHandler(onEndEvent, FALSE);
+    orderlyEndArmed = false;
+}
+
+bool endRequested() { return endFlag.load(std::memory_order_relaxed) != 0; }
+
+void completeOrderlyEnd() {
+    std::fflush(stdout);
+    endDone.store(1);
+    ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
 }  // namespace platform

@@ -66,7 +66,7 @@ TEST(CommandLoop, FixedAnswersOfTheInterpreter) {
     EXPECT_EQ(r.out,
               ">>plz ext char!\n>invalid command [A]\n>invalid command [5]\n>invalid command [.]\n"
               ">invalid command [j]\n>invalid command [k]\n>invalid command [o]\n>invalid command [s]\n"
-              ">invalid command [v]\n>invalid command [y]\n>exit!\n");
+              ">no capture running.\n>invalid command [y]\n>exit!\n");
 }
 
 TEST(CommandLoop, IllegalFileCommandRequests) {

@@ -1,6 +1,6 @@
 // velkor-device: a software YM2608 on a pseudo-terminal. It answers velkor's serial protocol like
-// the real device, keeps the chip's register images, and can capture the register stream as a VGM
-// file and log every message. Users without the hardware run it, then point velkor's COM port at
+// the real device, keeps the chip's register images, and can capture the register stream as VGM
+// and S98 files and log every message. Users without the hardware run it, then point velkor's COM port at
 // its path (VELKOR_COM3=./opna velkor).
 #include <fcntl.h>
 #include <poll.h>
@@ -20,14 +20,14 @@
 #include <string>
 
 #include "tools/device/device_protocol.h"
-#include "tools/device/vgm_writer.h"
+#include "tools/device/arrival_capture.h"
 
 namespace {
 
 using device::Event;
 using device::EventKind;
 
-constexpr const char* kUsage = "usage: velkor-device [PATH] [--answer HH] [--vgm FILE] [--log FILE]\n";
+constexpr const char* kUsage = "usage: velkor-device [PATH] [--answer HH] [--vgm FILE] [--s98 FILE] [--log FILE]\n";
 constexpr uint8_t kDefaultAnswer = 0x5A;
 constexpr int kPollTimeoutMs = 100;   // bounds the delay of a signal that lands just before poll
 constexpr long kIdlePollNs = 10000000;  // 10 ms while nobody holds the other side
@@ -68,6 +68,7 @@ struct Options {
     std::string path = "./opna";
     uint8_t answer = kDefaultAnswer;
     std::string vgmPath;
+    std::string s98Path;
     std::string logPath;
 };
 
@@ -91,6 +92,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             options.answer = *answer;
         } else if (arg == "--vgm" && hasValue) {
             options.vgmPath = argv[++i];
+        } else if (arg == "--s98" && hasValue) {
+            options.s98Path = argv[++i];
         } else if (arg == "--log" && hasValue) {
             options.logPath = argv[++i];
         } else if (!arg.empty() && arg[0] != '-' && !pathGiven) {
@@ -168,8 +171,8 @@ void removeLink(const std::string& path, const std::string& target) {
 
 class Device {
 public:
-    Device(int master, uint8_t answer, std::FILE* log, device::VgmWriter& vgm, double start)
-        : master_(master), answer_(answer), log_(log), vgm_(vgm), start_(start) {}
+    Device(int master, uint8_t answer, std::FILE* log, device::ArrivalCapture& capture, double start)
+        : master_(master), answer_(answer), log_(log), capture_(capture), start_(start) {}
 
     // Reads what the line holds. Returns false once the other side has hung up after using the
     // line; until someone has used it, a hang-up only means nobody is there yet.
@@ -184,7 +187,7 @@ private:
     int master_;
     uint8_t answer_;
     std::FILE* log_;
-    device::VgmWriter& vgm_;
+    device::ArrivalCapture& capture_;
     double start_;
     device::ProtocolReader reader_;
     bool used_ = false;
@@ -215,11 +218,11 @@ void Device::handle(const Event& event, double now) {
     switch (event.kind) {
         case EventKind::WriteA0:
             logLine(now, "A0 %02x %02x", event.reg, event.value);
-            vgm_.addWrite(now, device::VgmPort::A0, event.reg, event.value);
+            capture_.addWrite(now, capture::Bank::A0, event.reg, event.value);
             break;
         case EventKind::WriteA1:
             logLine(now, "A1 %02x %02x", event.reg, event.value);
-            vgm_.addWrite(now, device::VgmPort::A1, event.reg, event.value);
+            capture_.addWrite(now, capture::Bank::A1, event.reg, event.value);
             break;
         case EventKind::Reset:
             answerReset();
@@ -266,9 +269,13 @@ void serve(Device& device, int master) {
 
 int runDevice(const Options& options) {
     const double start = monotonicSeconds();
-    device::VgmWriter vgm;
-    if (!options.vgmPath.empty() && !vgm.open(options.vgmPath)) {
+    device::ArrivalCapture capture;
+    if (!options.vgmPath.empty() && !capture.openVgm(options.vgmPath)) {
         std::fprintf(stderr, "velkor-device: cannot create %s: %s\n", options.vgmPath.c_str(), std::strerror(errno));
+        return 1;
+    }
+    if (!options.s98Path.empty() && !capture.openS98(options.s98Path)) {
+        std::fprintf(stderr, "velkor-device: cannot create %s: %s\n", options.s98Path.c_str(), std::strerror(errno));
         return 1;
     }
     std::FILE* log = nullptr;
@@ -290,17 +297,17 @@ int runDevice(const Options& options) {
     std::printf("velkor-device: listening on %s\n", options.path.c_str());
     std::fflush(stdout);
 
-    Device device(terminal->master, options.answer, log, vgm, start);
+    Device device(terminal->master, options.answer, log, capture, start);
     serve(device, terminal->master);
 
     const double end = monotonicSeconds();
     removeLink(options.path, terminal->slavePath);
     close(terminal->master);
     if (log) std::fclose(log);
-    const bool captured = !vgm.isOpen() || vgm.finish(end);
+    const bool captured = capture.finish(end);
     device.printSummary(end);
     if (!captured) {
-        std::fprintf(stderr, "velkor-device: writing %s failed\n", options.vgmPath.c_str());
+        std::fprintf(stderr, "velkor-device: writing the capture failed\n");
         return 1;
     }
     return 0;

@@ -1,23 +1,24 @@
-// The VGM capture: header fields, waits computed from arrival times, the tail and the end mark.
+// velkor-device's VGM capture: header fields, waits computed from arrival times, the tail and the
+// end mark.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "support/child_process.h"
 #include "support/guest_image.h"
-#include "tools/device/vgm_writer.h"
+#include "tools/device/arrival_capture.h"
 #include "tools/vgm_test_reader.h"
 
 namespace {
 
-using device::VgmPort;
-using device::VgmWriter;
+using capture::Bank;
+using device::ArrivalCapture;
 
 constexpr double kSample = 1.0 / 44100;
 
 class VgmCapture : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(writer.open(path)); }
+    void SetUp() override { ASSERT_TRUE(writer.openVgm(path)); }
     void TearDown() override { std::filesystem::remove_all(dir); }
 
     // Finishes the capture and reads it back.
@@ -31,13 +32,13 @@ protected:
 
     std::string dir = makeTempDir();
     std::string path = dir + "/capture.vgm";
-    VgmWriter writer;
+    ArrivalCapture writer;
     std::string file;
 };
 
 TEST_F(VgmCapture, HeaderDescribesTheStream) {
-    writer.addWrite(5.0, VgmPort::A0, 0x28, 0xF0);
-    writer.addWrite(5.5, VgmPort::A1, 0x29, 0x80);
+    writer.addWrite(5.0, Bank::A0, 0x28, 0xF0);
+    writer.addWrite(5.5, Bank::A1, 0x29, 0x80);
     const VgmContents vgm = finish(5.75);
 
     std::string expected(0x80, '\0');
@@ -84,7 +85,7 @@ TEST_F(VgmCapture, WaitsUseTheShortestCommands) {
     uint32_t at = 0;
     for (const auto& [gap, bytes] : gaps) {
         at += gap;
-        writer.addWrite(at * kSample, VgmPort::A0, 0x10, 0x20);
+        writer.addWrite(at * kSample, Bank::A0, 0x10, 0x20);
         expected += bytes + "\x56\x10\x20";
     }
     const VgmContents vgm = finish(at * kSample);
@@ -95,7 +96,7 @@ TEST_F(VgmCapture, WaitsUseTheShortestCommands) {
 // Each arrival is rounded from the origin, so fractions of a sample do not pile up.
 TEST_F(VgmCapture, ArrivalsRoundToTheNearestSampleFromTheStart) {
     for (double samples : {0.0, 0.6, 1.2, 1.8, 2.4, 100.49, 100.51}) {
-        writer.addWrite(100.0 + samples * kSample, VgmPort::A1, 0x00, 0x00);
+        writer.addWrite(100.0 + samples * kSample, Bank::A1, 0x00, 0x00);
     }
     const VgmContents vgm = finish(100.0 + 100.51 * kSample);
     std::vector<uint32_t> positions;
@@ -105,19 +106,20 @@ TEST_F(VgmCapture, ArrivalsRoundToTheNearestSampleFromTheStart) {
 
 // The capture ends at the device's end, but keeps at most one second after the last write.
 TEST_F(VgmCapture, TheTailIsCutAfterOneSecond) {
-    writer.addWrite(2.0, VgmPort::A0, 0x28, 0x00);
-    writer.addWrite(3.0, VgmPort::A0, 0x28, 0xF0);
+    writer.addWrite(2.0, Bank::A0, 0x28, 0x00);
+    writer.addWrite(3.0, Bank::A0, 0x28, 0xF0);
     EXPECT_EQ(finish(60.0).samples, 88200u);
 }
 
 TEST_F(VgmCapture, AnEarlyEndKeepsOnlyTheTimeUntilThen) {
-    writer.addWrite(2.0, VgmPort::A0, 0x28, 0xF0);
+    writer.addWrite(2.0, Bank::A0, 0x28, 0xF0);
     EXPECT_EQ(finish(2.5).samples, 22050u);
 }
 
-TEST(VgmWriter, ReportsAFileThatCannotBeCreated) {
-    VgmWriter writer;
-    EXPECT_FALSE(writer.open("/nonexistent/velkor-device/capture.vgm"));
+TEST(ArrivalCapture, ReportsAFileThatCannotBeCreated) {
+    ArrivalCapture writer;
+    EXPECT_FALSE(writer.openVgm("/nonexistent/velkor-device/capture.vgm"));
+    EXPECT_FALSE(writer.openS98("/nonexistent/velkor-device/capture.s98"));
 }
 
 }  // namespace
