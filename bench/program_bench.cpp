@@ -5,7 +5,8 @@
 // table: workload | figure (median) | target | met?.
 //
 // usage: velkor-bench [--runs N] [--quick] [--no-micro] [--strict]
-//                     [--velkor PATH] [--device PATH] [--micro PATH] [--guests DIR]
+//                     [--velkor PATH] [--device PATH] [--micro PATH] [--guests DIR] [--demo FILE]
+//   --demo    the demo driver image (demo/demo.bin of the source tree unless given)
 //   --quick   one short run of everything (for CI: checks that the harness works, in seconds)
 //   --strict  exit with status 1 when a target is missed (otherwise only when a run fails)
 #include <fcntl.h>
@@ -46,6 +47,9 @@
 #ifndef VELKOR_BENCH_GUESTS
 #define VELKOR_BENCH_GUESTS ""
 #endif
+#ifndef VELKOR_DEMO_IMAGE
+#define VELKOR_DEMO_IMAGE ""
+#endif
 
 namespace fs = std::filesystem;
 
@@ -69,6 +73,10 @@ constexpr uint64_t kCoverSteps = 65536;
 constexpr int kListingsPerStretch = 8;
 constexpr int kInstructionsPerListing = 8;
 constexpr const char* kAfterStretch = ">0000:0195";  // the first line of the listing after the stretch
+// demo.asm: TUNE_TICKS = five bars of 320 ticks, one WAIT each, recorded at 5 ms a tick (8 s of music)
+constexpr uint64_t kDemoTicks = 1600;
+constexpr unsigned kDemoTickMs = 5;
+constexpr double kDemoSeconds = kDemoTicks * kDemoTickMs / 1000.0;
 
 constexpr int kWaitMs = 5;
 constexpr double kWaitTolerance = 0.005;
@@ -98,11 +106,12 @@ struct Options {
     std::string device = VELKOR_DEVICE_BINARY;
     std::string microBench = VELKOR_MICRO_BENCH;
     std::string guests = VELKOR_BENCH_GUESTS;
+    std::string demo = VELKOR_DEMO_IMAGE;
 };
 
 constexpr const char* kUsage =
     "usage: velkor-bench [--runs N] [--quick] [--no-micro] [--strict]\n"
-    "                    [--velkor PATH] [--device PATH] [--micro PATH] [--guests DIR]\n";
+    "                    [--velkor PATH] [--device PATH] [--micro PATH] [--guests DIR] [--demo FILE]\n";
 
 bool parseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
@@ -125,6 +134,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
             options.microBench = argv[++i];
         } else if (arg == "--guests" && hasValue) {
             options.guests = argv[++i];
+        } else if (arg == "--demo" && hasValue) {
+            options.demo = argv[++i];
         } else {
             return false;
         }
@@ -302,11 +313,15 @@ public:
 
     // A session script that loads the guest (copied into the folder) and patches its repeat count.
     std::string loadGuest(const ScratchFolder& folder, const std::string& guest, unsigned count = 0) const {
-        const fs::path image = fs::path(options_.guests) / guest;
-        std::error_code error;
-        fs::copy_file(image, folder / guest, fs::copy_options::overwrite_existing, error);
-        if (error) throw BenchError("cannot copy " + image.string());
+        copyIntoFolder(folder, fs::path(options_.guests) / guest, guest);
         return "l " + guest + "\n" + (count ? patchRepeatCount(count) : "");
+    }
+
+    // The same for the demo driver, which lives in demo/ rather than among the bench guests: it is
+    // the one real driver, and a copy beside the guests could drift from it.
+    std::string loadDemo(const ScratchFolder& folder) const {
+        copyIntoFolder(folder, options_.demo, "demo.bin");
+        return "l demo.bin\n";
     }
 
     // Runs velkor on the script; its console output goes to the named file in the folder (or nowhere).
@@ -345,6 +360,12 @@ public:
     static constexpr unsigned kRunTimeoutSeconds = 300;
 
 private:
+    static void copyIntoFolder(const ScratchFolder& folder, const fs::path& image, const std::string& name) {
+        std::error_code error;
+        fs::copy_file(image, folder / name, fs::copy_options::overwrite_existing, error);
+        if (error) throw BenchError("cannot copy " + image.string());
+    }
+
     Options options_;
     Sizes sizes_;
 };

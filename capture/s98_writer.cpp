@@ -101,9 +101,7 @@ Status S98Writer::emitSyncs() {
 
 Status S98Writer::put(const uint8_t* bytes, size_t count) {
     if (file_.failed()) return Status::failed;
-    if (!file_.append(bytes, count)) return Status::full;
-    if (file_.chunkFull() && !flush()) return Status::failed;
-    return Status::ok;
+    return file_.append(bytes, count) ? Status::ok : Status::full;
 }
 
 }  // namespace capture

@@ -28,6 +28,8 @@ public:
     // Time moves on by count SYNCs.
     void sync(uint64_t count = 1) { pendingSyncs_ += count; }
     Status write(Bank bank, uint8_t reg, uint8_t value);
+    // Writes out what is pending, with a valid header, end and tag; false once a write failed.
+    // The caller flushes whenever file().chunkFull(), so that it knows what each flush saved.
     bool flush();
     // Writes the pending SYNCs and the end, completes the header and closes.
     bool finish();

@@ -27,15 +27,36 @@ const char* formatName(Format format) { return format == Format::s98 ? "S98" : "
 bool TickCapture::open(const std::string& path, Format format, uint32_t tickMs, const std::string& title) {
     format_ = format;
     tickMs_ = tickMs;
-    counts_ = {};
+    counts_ = saved_ = {};
+    ticksAtLastWrite_ = 0;
+    failed_ = false;
     if (format == Format::vgm) return vgm_.open(path);
     return s98_.open(path, tickMs, 1000, {{"title", title}, {"system", "PC-9801"}});
 }
 
 Status TickCapture::registerWrite(Bank bank, uint8_t reg, uint8_t value) {
     const Status status = format_ == Format::s98 ? s98_.write(bank, reg, value) : vgm_.write(bank, reg, value);
-    if (status == Status::ok) ++(bank == Bank::A0 ? counts_.writesA0 : counts_.writesA1);
-    return status;
+    if (status != Status::ok) return status;
+    ++(bank == Bank::A0 ? counts_.writesA0 : counts_.writesA1);
+    ticksAtLastWrite_ = counts_.ticks;
+    if (file().chunkFull() && !flush()) return Status::failed;
+    return Status::ok;
+}
+
+bool TickCapture::flush() {
+    const bool flushed = format_ == Format::s98 ? s98_.flush() : vgm_.flush();
+    if (flushed) {
+        saved_ = {counts_.writesA0, counts_.writesA1, ticksAtLastWrite_};
+    } else {
+        failed_ = true;
+    }
+    return flushed;
+}
+
+bool TickCapture::finish() {
+    const bool finished = format_ == Format::s98 ? s98_.finish() : vgm_.finish();
+    if (!finished) failed_ = true;
+    return finished;
 }
 
 Status TickCapture::tick() {

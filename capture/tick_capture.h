@@ -41,14 +41,17 @@ public:
 
     Status registerWrite(Bank bank, uint8_t reg, uint8_t value);
     Status tick();
-    bool flush() { return format_ == Format::s98 ? s98_.flush() : vgm_.flush(); }
+    // Writes out what is recorded so far; the file on disk is then complete.
+    bool flush();
     // Completes and closes the file; false when a write failed.
-    bool finish() { return format_ == Format::s98 ? s98_.finish() : vgm_.finish(); }
+    bool finish();
 
-    const CaptureCounts& counts() const { return counts_; }
+    // What the file holds: everything recorded, or after a failed write what the last good flush
+    // saved (its writes, and the ticks up to the last of them).
+    const CaptureCounts& counts() const { return failed_ ? saved_ : counts_; }
     Format format() const { return format_; }
     uint32_t tickMs() const { return tickMs_; }
-    double seconds() const { return static_cast<double>(counts_.ticks) * tickMs_ / 1000.0; }
+    double seconds() const { return static_cast<double>(counts().ticks) * tickMs_ / 1000.0; }
     int error() const { return format_ == Format::s98 ? s98_.error() : vgm_.error(); }
     CaptureFile& file() { return format_ == Format::s98 ? s98_.file() : vgm_.file(); }
 
@@ -58,6 +61,9 @@ private:
     S98Writer s98_;
     VgmWriter vgm_;
     CaptureCounts counts_;
+    uint64_t ticksAtLastWrite_ = 0;
+    CaptureCounts saved_;
+    bool failed_ = false;
 };
 
 }  // namespace capture

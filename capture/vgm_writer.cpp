@@ -97,21 +97,15 @@ Status VgmWriter::emitWait() {
             command[2] = static_cast<uint8_t>(step >> 8);
             length = 3;
         }
-        // Counted first: a flush this command triggers writes the sample count it brings.
+        if (const Status status = put(command, length); status != Status::ok) return status;
         emitted_ += step;
-        if (const Status status = put(command, length); status != Status::ok) {
-            if (status == Status::full) emitted_ -= step;
-            return status;
-        }
     }
     return Status::ok;
 }
 
 Status VgmWriter::put(const uint8_t* bytes, size_t count) {
     if (file_.failed()) return Status::failed;
-    if (!file_.append(bytes, count)) return Status::full;
-    if (file_.chunkFull() && !flush()) return Status::failed;
-    return Status::ok;
+    return file_.append(bytes, count) ? Status::ok : Status::full;
 }
 
 }  // namespace capture

@@ -25,6 +25,7 @@ public:
     Status advanceTo(uint64_t sample);
     Status write(Bank bank, uint8_t reg, uint8_t value);
     // Writes out what is pending, with a valid header and end mark; false once a write failed.
+    // The caller flushes whenever file().chunkFull(), so that it knows what each flush saved.
     bool flush();
     // Writes the wait up to the current time and the end, completes the header and closes.
     bool finish();

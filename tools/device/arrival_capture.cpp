@@ -27,8 +27,14 @@ void ArrivalCapture::addWrite(double seconds, capture::Bank bank, uint8_t reg, u
     lastWrite_ = seconds;
     moveTo(seconds);
     // A full or failed file keeps what it has; the device goes on serving the line.
-    if (vgm_.isOpen()) vgm_.write(bank, reg, value);
-    if (s98_.isOpen()) s98_.write(bank, reg, value);
+    if (vgm_.isOpen()) {
+        vgm_.write(bank, reg, value);
+        if (vgm_.file().chunkFull()) vgm_.flush();
+    }
+    if (s98_.isOpen()) {
+        s98_.write(bank, reg, value);
+        if (s98_.file().chunkFull()) s98_.flush();
+    }
 }
 
 bool ArrivalCapture::finish(double endSeconds) {
