@@ -384,6 +384,36 @@ void verifySteps(const Bench& bench, const std::string& guest, unsigned count, u
     expectCount((guest + " steps").c_str(), bench.recordedSteps(folder, script), expected);
 }
 
+// What the monitor's "capture end: FILE, A0 writes n, A1 writes n, ticks n, s.sss s" line says.
+struct CaptureSummary {
+    uint64_t writesA0 = 0;
+    uint64_t writesA1 = 0;
+    uint64_t ticks = 0;
+};
+
+uint64_t numberAfter(const std::string& line, const std::string& label) {
+    const auto at = line.find(label);
+    if (at == std::string::npos) throw BenchError("the capture end line has no '" + label + "'");
+    return std::strtoull(line.c_str() + at + label.size(), nullptr, 10);
+}
+
+// The capture end line for the file in console.txt; the file itself must hold at least the
+// register writes (3 bytes each in S98 and VGM alike).
+CaptureSummary captureSummary(const ScratchFolder& folder, const std::string& file) {
+    const std::string console = readFile(folder / "console.txt");
+    const auto at = console.find("capture end: " + file + ", ");
+    if (at == std::string::npos) throw BenchError("velkor printed no capture end for " + file);
+    const std::string line = console.substr(at, console.find('\n', at) - at);
+    const CaptureSummary summary{numberAfter(line, "A0 writes "), numberAfter(line, "A1 writes "),
+                                 numberAfter(line, "ticks ")};
+    std::error_code error;
+    const uintmax_t size = fs::file_size(folder / file, error);
+    if (error || size < 3 * (summary.writesA0 + summary.writesA1)) {
+        throw BenchError(file + " does not hold the writes its capture end line counts");
+    }
+    return summary;
+}
+
 // velkor-device on a path in the folder, stopped (if it has not ended by itself) when this ends.
 class DeviceProcess {
 public:
@@ -558,21 +588,26 @@ Workload goMixed() {
             Target::atLeast(150e6, ">= 150 M instr/s")};
 }
 
+// A target relative to the line above: at least a share of its median (none when that line failed).
+Target shareOfLineAbove(double above, double share, const std::function<std::string(double)>& show) {
+    if (std::isnan(above)) return Target{};
+    const double minimum = above * share;
+    const std::string text = ">= " + format("%.0f", 100 * share) + " % of the line above (" + show(minimum) + ")";
+    return Target::atLeast(minimum, text);
+}
+
+// A figure with its share of the line above, when that line has one.
+std::string withShare(const std::string& figure, double value, double above) {
+    return std::isnan(above) ? figure : figure + " (" + format("%.0f", 100 * value / above) + " %)";
+}
+
 Workload goMixedCoverage(double withoutCoverage) {
-    const bool known = !std::isnan(withoutCoverage);
-    const double half = withoutCoverage / 2;
-    const Target target =
-        known ? Target::atLeast(half, ">= 50 % of the line above (" + millionsPerSecond(half, "instr/s") + ")")
-              : Target{};
+    auto show = [](double v) { return millionsPerSecond(v, "instr/s"); };
     return {"g, mixed workload, coverage on",
             [](const Bench& b) { verifyMixed(b, true); },
             [](const Bench& b) { return mixedRate(b, true); },
-            [withoutCoverage, known](double v) {
-                std::string text = millionsPerSecond(v, "instr/s");
-                if (known) text += " (" + format("%.0f", 100 * v / withoutCoverage) + " %)";
-                return text;
-            },
-            target};
+            [withoutCoverage, show](double v) { return withShare(show(v), v, withoutCoverage); },
+            shareOfLineAbove(withoutCoverage, 0.5, show)};
 }
 
 // x with history simple: one trace line per executed instruction in history.txt.
@@ -611,25 +646,51 @@ Workload portLog() {
             Target::atLeast(300e3, ">= 300 k writes/s")};
 }
 
+constexpr const char* kSerialCapture = "cap.s98";
+
+// serial.bin's commands: g (with the history on and hw for the checked run), inside v cap.s98 ... v
+// when the capture is on.
+std::string serialCommands(bool capture, bool checked) {
+    const std::string run = checked ? "h\ng\nhw\n" : "g\n";
+    return capture ? "v " + std::string(kSerialCapture) + "\n" + run + "v\nq\n" : run + "q\n";
+}
+
 // Register writes forwarded over the serial link to velkor-device; the device's own count of the
-// messages it received must match.
-double serialRate(const Bench& bench, unsigned outer, bool recordHistory) {
+// messages it received must match. The checked run also counts the steps and, with the capture on,
+// the writes the capture recorded.
+double serialRate(const Bench& bench, unsigned outer, bool capture, bool checked) {
     ScratchFolder folder;
     DeviceProcess device(bench, folder);
-    const std::string commands = recordHistory ? "h\ng\nhw\nq\n" : "g\nq\n";
-    const std::string script = bench.loadGuest(folder, "serial.bin", outer) + commands;
-    const Outcome run = bench.runVelkor(folder, script, recordHistory ? "console.txt" : "", device.port());
+    const std::string script = bench.loadGuest(folder, "serial.bin", outer) + serialCommands(capture, checked);
+    const Outcome run = bench.runVelkor(folder, script, checked ? "console.txt" : "", device.port());
     expectCount("messages at velkor-device", device.finish(), serialMessages(outer));
-    if (recordHistory) expectCount("serial.bin steps", Bench::historyCount(folder), serialSteps(outer));
+    if (checked) expectCount("serial.bin steps", Bench::historyCount(folder), serialSteps(outer));
+    if (checked && capture) {
+        const CaptureSummary summary = captureSummary(folder, kSerialCapture);
+        expectCount("A0 writes in the capture", summary.writesA0, serialMessages(outer));
+        expectCount("A1 writes in the capture", summary.writesA1, 0);
+    }
     return static_cast<double>(serialMessages(outer)) / run.seconds;
 }
 
+std::string messageRate(double v) { return thousandsPerSecond(v, "msgs/s"); }
+
 Workload serialLink() {
     return {"register messages over the serial link into velkor-device",
-            [](const Bench& b) { serialRate(b, 1, true); },
-            [](const Bench& b) { return serialRate(b, b.sizes().serialOuter, false); },
-            [](double v) { return thousandsPerSecond(v, "msgs/s"); },
+            [](const Bench& b) { serialRate(b, 1, false, true); },
+            [](const Bench& b) { return serialRate(b, b.sizes().serialOuter, false, false); },
+            messageRate,
             Target::atLeast(100e3, ">= 100 k msgs/s")};
+}
+
+// The same session with velkor's own capture recording every message as well (v cap.s98 before g,
+// v after it): the capture must cost at most a fifth of the rate.
+Workload serialLinkCapture(double withoutCapture) {
+    return {"register messages over the serial link, capture on (v cap.s98 before g)",
+            [](const Bench& b) { serialRate(b, 1, true, true); },
+            [](const Bench& b) { return serialRate(b, b.sizes().serialOuter, true, false); },
+            [withoutCapture](double v) { return withShare(messageRate(v), v, withoutCapture); },
+            shareOfLineAbove(withoutCapture, 0.8, messageRate)};
 }
 
 Workload waitPacing(unsigned ticks) {
@@ -643,6 +704,36 @@ Workload waitPacing(unsigned ticks) {
             },
             [](double v) { return format("%.3f s", v); },
             Target::within(expected, kWaitTolerance, format("%.3f s ± 0.5 %%", expected))};
+}
+
+// The demo driver rendered into a capture as fast as velkor runs: wait 0 sleeps at no WAIT, while
+// the capture still times every write by the guest's ticks (v demo.s98 5). The figure is the music's
+// length over the whole process's time. A run lasts milliseconds, so it takes as many samples as
+// the start-up does.
+std::string demoRenderScript(const Bench& bench, const ScratchFolder& folder) {
+    return bench.loadDemo(folder) + "wait 0\nv demo.s98 " + std::to_string(kDemoTickMs) + "\ng\nv\nq\n";
+}
+
+Workload demoRender(int samples) {
+    return {"demo driver at wait 0 into a capture (v demo.s98 5): 1600 ticks, 8 s of music",
+            [](const Bench& b) {
+                ScratchFolder folder;
+                b.runVelkor(folder, demoRenderScript(b, folder), "console.txt");
+                const CaptureSummary summary = captureSummary(folder, "demo.s98");
+                expectCount("demo.s98 ticks", summary.ticks, kDemoTicks);
+                if (summary.writesA0 == 0 || summary.writesA1 == 0) {
+                    throw BenchError("demo.s98 lacks the writes of one bank");
+                }
+            },
+            [](const Bench& b) {
+                ScratchFolder folder;
+                return kDemoSeconds / b.runVelkor(folder, demoRenderScript(b, folder)).seconds;
+            },
+            [](double v) {
+                return format("%.0f × real time", v) + format(" (%.2f ms a run)", 1000 * kDemoSeconds / v);
+            },
+            Target::atLeast(1, ">= 1 × real time"),
+            samples};
 }
 
 // Coverage over every code offset: the session's peak memory.
@@ -923,8 +1014,10 @@ int main(int argc, char** argv) {
     runWorkload(bench, goMixedCoverage(mixed), table);
     runWorkload(bench, traceSimple(), table);
     runWorkload(bench, portLog(), table);
-    runWorkload(bench, serialLink(), table);
+    const double serial = runWorkload(bench, serialLink(), table);
+    runWorkload(bench, serialLinkCapture(serial), table);
     runWorkload(bench, waitPacing(bench.sizes().ticks), table);
+    runWorkload(bench, demoRender(bench.sizes().startupSamples), table);
     runWorkload(bench, coverageMemory(), table);
     runWorkload(bench, startup(bench.sizes().startupSamples), table);
     runWorkload(bench, processBaseline(bench.sizes().startupSamples), table);

@@ -107,6 +107,7 @@ int ChildProcess::finish(int timeoutMs) {
         return -1;
     }
     pid_ = -1;
+    if (WIFSIGNALED(status)) endSignal_ = WTERMSIG(status);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

@@ -29,6 +29,8 @@ public:
     void signal(int number);
 
     const std::string& output() const { return output_; }
+    // The signal that ended the child (after finish), 0 when it exited or was killed on time-out.
+    int endSignal() const { return endSignal_; }
 
 private:
     bool readSome(int timeoutMs);
@@ -36,6 +38,7 @@ private:
     int input_ = -1;
     int outputFd_ = -1;
     std::string output_;
+    int endSignal_ = 0;
 };
 
 struct RunResult {

@@ -2,6 +2,8 @@
 # Runs the end-to-end console tests against the Windows build of velkor under wine: the POSIX test
 # suite, built with VELKOR_TEST_BINARY pointing at velkor-wine.sh, drives velkor.exe through
 # scripted standard input and compares its output byte for byte, as it does the native program.
+# Then checks of the serial path through wine's COM9 to velkor-device, and register captures (v)
+# of the demo driver that must match the native velkor's byte for byte.
 #
 #   tests/windows/run-e2e.sh [TEST_BUILD [VELKOR_EXE]]
 #
@@ -14,7 +16,8 @@ exe=${2:-$root/build-win64/velkor.exe}
 wine=${VELKOR_WINE:-/usr/lib/wine/wine64}
 wineserver=${VELKOR_WINESERVER:-/usr/lib/wine/wineserver}
 
-for file in "$wine" "$wineserver" "$tests_build/tests/velkor_tests" "$tests_build/velkor-device" "$exe"; do
+for file in "$wine" "$wineserver" "$tests_build/tests/velkor_tests" "$tests_build/velkor-device" \
+  "$tests_build/velkor" "$exe"; do
   [ -f "$file" ] || { echo "run-e2e: $file is missing (make windows-test builds what is needed)" >&2; exit 1; }
 done
 tests_build=$(cd "$tests_build" && pwd)
@@ -135,13 +138,14 @@ stop_device() {
   wait "$device_pid" 2>/dev/null || true
 }
 
-# check NAME EXPECTED ACTUAL: byte-for-byte comparison, reported like a test.
+# check NAME EXPECTED ACTUAL: byte-for-byte comparison, reported like a test of $check_suite.
+check_suite=WineSerial
 check() {
   checks=$((checks + 1))
   if [ "$2" == "$3" ]; then
-    echo "[       OK ] WineSerial.$1"
+    echo "[       OK ] $check_suite.$1"
   else
-    echo "[  FAILED  ] WineSerial.$1"
+    echo "[  FAILED  ] $check_suite.$1"
     echo "  expected: $(printf '%s' "$2" | od -An -c | tr -s ' ')"
     echo "  actual:   $(printf '%s' "$3" | od -An -c | tr -s ' ')"
     failures=$((failures + 1))
@@ -176,6 +180,80 @@ waited=no
 [ "$elapsed_ms" -ge 2900 ] && [ "$elapsed_ms" -lt 10000 ] && waited=yes
 check "ResetAnswerWaitsThreeSeconds ($elapsed_ms ms)" yes "$waited"
 
-# One closing count for the whole run: the suite's tests and the serial checks.
+# ---- Register captures through wine ---------------------------------------------------------
+# A capture (v FILE [MS]) is timed by the guest's WAIT ticks alone, so velkor.exe under wine must
+# write the very bytes that the native velkor writes for the same session, at any wait, and say
+# the same. Each program runs the demo driver (as noname.bin) in a scratch folder of its own.
+check_suite=WineCapture
+native_bin=$tests_build/velkor
+capture=$tests_build/wine-capture
+rm -rf "$capture"
+mkdir -p "$capture/native" "$capture/wine"
+cp "$root/demo/demo.bin" "$capture/native/noname.bin"
+cp "$root/demo/demo.bin" "$capture/wine/noname.bin"
+
+# capture_run WHERE INPUT: runs the native velkor (WHERE = native) or velkor.exe under wine
+# (WHERE = wine) in its folder with the given input; prints the output, then "status N" right
+# after it (so a missing final line break shows). The native one gets COM3 and COM4 paths that do
+# not exist, velkor.exe no -com (wine's COM3 and COM4 are absent, checked above): no serial device
+# is opened. Wine's rare start-up failure (status 1, no output) gets a second try.
+capture_run() {
+  local out program=$native_bin
+  [ "$1" == wine ] && program=$root/tests/windows/velkor-wine.sh
+  for _ in 1 2; do
+    out=$(cd "$capture/$1" && printf '%b' "$2" |
+      VELKOR_COM3=/nonexistent/velkor-com3 VELKOR_COM4=/nonexistent/velkor-com4 timeout 30 "$program"
+      echo "status ${PIPESTATUS[1]}")
+    [ "$1" == wine ] && [ "$out" == "status 1" ] || break
+  done
+  printf '%s\n' "$out"
+}
+
+# same_file A B: "identical" when both files exist and hold the same bytes, else what differs.
+same_file() {
+  if [ ! -f "$1" ] || [ ! -f "$2" ]; then
+    echo "missing:$([ -f "$1" ] || echo " $1")$([ -f "$2" ] || echo " $2")"
+  elif cmp "$1" "$2" 2>&1; then
+    echo identical
+  fi
+}
+
+# The "capture end: ..." line of an output, without the prompt before it.
+capture_end_line() { printf '%s\n' "$1" | sed -n 's/^>*\(capture end: .*\)$/\1/p'; }
+
+# capture_end_ok LINE NAME: yes when LINE is a capture end of NAME with writes and ticks counted.
+capture_end_ok() {
+  local pattern="^capture end: $2, A0 writes [1-9][0-9]*, A1 writes [0-9]+, ticks [1-9][0-9]*, [0-9]+\.[0-9]{3} s$"
+  [[ "$1" =~ $pattern ]] && echo yes || echo no
+}
+
+# The same session natively and under wine, once for each format, ended by a plain v.
+for format in s98 vgm; do
+  input="l\nwait 0\nv demo.$format\ng\nv\nq\n"
+  native_out=$(capture_run native "$input")
+  wine_out=$(capture_run wine "$input")
+  native_end=$(capture_end_line "$native_out")
+  [ "$format" == s98 ] && native_s98_end=$native_end
+  name=${format^^}
+  check "Native${name}RunEndsItsCapture" yes "$(capture_end_ok "$native_end" "demo\\.$format")"
+  check "${name}FileIsTheNativeOne" identical \
+    "$(same_file "$capture/native/demo.$format" "$capture/wine/demo.$format")"
+  check "${name}CaptureEndLineIsTheNativeOne" "$native_end" "$(capture_end_line "$wine_out")"
+  check "${name}ConsoleOutputIsTheNativeOne" "$native_out" "$wine_out"
+done
+
+# Nor does the file depend on the wait (1 ms here, the recorded tick given as 5 ms), the case of
+# the extension, or whether v, q or the end of input ends the capture.
+wine_out=$(capture_run wine 'l\nwait 1\nv WAIT1.S98 5\ng\nq\n')
+check S98AtWait1EndedByQIsTheSameFile identical \
+  "$(same_file "$capture/native/demo.s98" "$capture/wine/WAIT1.S98")"
+check S98AtWait1EndedByQSaysTheSame "${native_s98_end/demo.s98/WAIT1.S98}" \
+  "$(capture_end_line "$wine_out")"
+wine_out=$(capture_run wine 'l\nwait 0\nv eof.Vgm\ng\n')
+check VgmEndedByTheEndOfInputIsTheSameFile identical \
+  "$(same_file "$capture/native/demo.vgm" "$capture/wine/eof.Vgm")"
+check VgmEndedByTheEndOfInputExitsWith0 "status 0" "$(tail -n1 <<<"$wine_out")"
+
+# One closing count for the whole run: the suite's tests, the serial and the capture checks.
 echo "wine: $((${suite_passed:-0} + checks - failures)) passed, $((${suite_failed:-0} + failures)) failed"
 [ "$failures" -eq 0 ] && [ "$suite_status" -eq 0 ]
