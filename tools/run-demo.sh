@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The demo session behind `make run`: a working folder with the demo driver as noname.bin,
-# velkor-device there with a VGM capture, and velkor attached to it on COM3.
+# velkor-device there with a VGM capture, and velkor attached to it on COM3, where `v capture.s98`
+# makes velkor's own capture.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$root/build}
@@ -13,6 +14,7 @@ done
 mkdir -p "$work"
 cp "$root/demo/demo.bin" "$work/noname.bin"
 cd "$work"
+rm -f capture.s98  # only this session's capture is named at the end
 
 "$build/velkor-device" ./opna --vgm capture.vgm --log device.log &
 device=$!
@@ -21,9 +23,12 @@ for _ in $(seq 200); do
   sleep 0.01
 done
 
+echo "run-demo: type l, then v capture.s98 before g for velkor's own capture (v ends it)"
 status=0
 VELKOR_COM3=./opna VELKOR_COM4=/nonexistent "$build/velkor" || status=$?
 # velkor closing the port ends the device, which finishes the capture and prints its summary.
 wait "$device" || true
-echo "capture: $work/capture.vgm"
+captures="$work/capture.vgm (velkor-device)"
+[ -f capture.s98 ] && captures="$work/capture.s98 (velkor), $captures"
+echo "capture: $captures"
 exit "$status"

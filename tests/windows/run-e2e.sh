@@ -234,7 +234,7 @@ for format in s98 vgm; do
   wine_out=$(capture_run wine "$input")
   native_end=$(capture_end_line "$native_out")
   [ "$format" == s98 ] && native_s98_end=$native_end
-  name=${format^^}
+  name=${format^}
   check "Native${name}RunEndsItsCapture" yes "$(capture_end_ok "$native_end" "demo\\.$format")"
   check "${name}FileIsTheNativeOne" identical \
     "$(same_file "$capture/native/demo.$format" "$capture/wine/demo.$format")"
@@ -243,8 +243,14 @@ for format in s98 vgm; do
 done
 
 # Nor does the file depend on the wait (1 ms here, the recorded tick given as 5 ms), the case of
-# the extension, or whether v, q or the end of input ends the capture.
+# the extension, or whether v, q or the end of input ends the capture. The 1600 ticks of the demo
+# at 1 ms show that the wait is kept.
+started=$(date +%s%N)
 wine_out=$(capture_run wine 'l\nwait 1\nv WAIT1.S98 5\ng\nq\n')
+elapsed_ms=$((($(date +%s%N) - started) / 1000000))
+waited=no
+[ "$elapsed_ms" -ge 1600 ] && waited=yes
+check "S98AtWait1TakesTheTicks ($elapsed_ms ms)" yes "$waited"
 check S98AtWait1EndedByQIsTheSameFile identical \
   "$(same_file "$capture/native/demo.s98" "$capture/wine/WAIT1.S98")"
 check S98AtWait1EndedByQSaysTheSame "${native_s98_end/demo.s98/WAIT1.S98}" \
