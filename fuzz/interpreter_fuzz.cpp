@@ -9,7 +9,7 @@
 //   - the tick is reset to 0 ms before every line, so no guest WAIT sleeps;
 //   - standard input is /dev/null, so r's value prompt and e's editor see the end of input at once;
 //   - the files the commands write live in a private scratch directory (the working directory while
-//     a session runs) that is emptied after each input, and a '/' in the line of a file-name command (n, l, w) is replaced by '_', so that no
+//     a session runs) that is emptied after each input, and a '/' in the line of a file-name command (n, l, w, v) is replaced by '_', so that no
 //     made-up name reaches outside that directory.
 #include <dirent.h>
 #include <fcntl.h>
@@ -92,9 +92,9 @@ void cutAtCarriageReturn(char* line) {
     }
 }
 
-// n, l and w take a file name from the rest of the line; keep it inside the scratch directory.
+// n, l, w and v take a file name from the rest of the line; keep it inside the scratch directory.
 void keepNamesLocal(char* line) {
-    if (line[0] != 'n' && line[0] != 'l' && line[0] != 'w') return;
+    if (line[0] != 'n' && line[0] != 'l' && line[0] != 'w' && line[0] != 'v') return;
     for (char* c = line; *c != '\0'; ++c) {
         if (*c == '/') *c = '_';
     }

@@ -206,17 +206,18 @@ TEST(RegisterCapture, ABurstAfterNTicksSitsAtNTicks) {
 }
 
 // Register 27: channel 3's mode bits go to the chip, timer bits cleared, once per change (and
-// again after a reset); the timer bits never do. The port log keeps every guest write.
+// again after a reset); the timer bits never do. The port log keeps every guest write. fe's write
+// to register 29 is a message too, and is recorded like the guest's.
 TEST(RegisterCapture, Channel3ModeReachesTheDeviceOncePerChangeTheTimersNever) {
     Guest guest;
     for (uint8_t value : {0x15, 0x55, 0x5A, 0x95, 0x2A, 0x3F}) guest.write(0, 0x27, value);
     guest.terminate();
     const std::string dir = folderWith(guest);
     FakeDevice device;
-    const RunResult r = runVelkor({}, "l\ndisplay\nio\nv m.s98\ng\nfr\nr ip 100\ng\nv\nq\n",
+    const RunResult r = runVelkor({}, "l\ndisplay\nio\nv m.s98\nfe\ng\nfr\nr ip 100\ng\nv\nq\n",
                                   {{"VELKOR_COM3", device.path()}, {"VELKOR_COM4", "/nonexistent"}}, dir);
     const std::vector<unsigned char> once = {0x0D, 0x27, 0x40, 0x0D, 0x27, 0x80, 0x0D, 0x27, 0x00};
-    std::vector<unsigned char> expected = {0x00};
+    std::vector<unsigned char> expected = {0x00, 0x0D, 0x29, 0x80};
     expected.insert(expected.end(), once.begin(), once.end());
     expected.push_back(0x00);  // fr
     expected.insert(expected.end(), once.begin(), once.end());
@@ -232,7 +233,8 @@ TEST(RegisterCapture, Channel3ModeReachesTheDeviceOncePerChangeTheTimersNever) {
     const auto s98 = readS98(readFile(dir + "/m.s98"));
     ASSERT_TRUE(s98.has_value());
     const std::vector<Message> modes = {{0, 0x27, 0x40}, {0, 0x27, 0x80}, {0, 0x27, 0x00}};
-    std::vector<Message> twice = modes;
+    std::vector<Message> twice = {{0, 0x29, 0x80}};
+    twice.insert(twice.end(), modes.begin(), modes.end());
     twice.insert(twice.end(), modes.begin(), modes.end());
     EXPECT_EQ(messagesOf(*s98), twice);
     std::filesystem::remove_all(dir);
