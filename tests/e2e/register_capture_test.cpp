@@ -2,88 +2,24 @@
 // equal the stream a device receives, the timing of ticks, register 27's channel 3 mode, files
 // finished by signals and the end of input, and every error.
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 
 #include "capture/tick_capture.h"
 #include "support/child_process.h"
 #include "support/fake_device.h"
 #include "support/guest_image.h"
-#include "support/s98_test_reader.h"
-#include "tools/vgm_test_reader.h"
+#include "support/register_streams.h"
 
 namespace {
-
-// A register write as bank, register and value, for comparing streams from different sources.
-struct Message {
-    int bank;
-    uint8_t reg;
-    uint8_t value;
-    bool operator==(const Message&) const = default;
-};
-
-std::vector<Message> messagesOf(const S98Contents& s98) {
-    std::vector<Message> messages;
-    for (const S98Write& w : s98.writes) messages.push_back({w.bank, w.reg, w.value});
-    return messages;
-}
-
-std::vector<Message> messagesOf(const VgmContents& vgm) {
-    std::vector<Message> messages;
-    for (const VgmWrite& w : vgm.writes) messages.push_back({w.port, w.reg, w.value});
-    return messages;
-}
-
-// The writes velkor-device logged ("<seconds> A0 rr vv"), in order.
-std::vector<Message> deviceLogMessages(const std::string& log) {
-    std::vector<Message> messages;
-    std::istringstream lines(log);
-    std::string line;
-    while (std::getline(lines, line)) {
-        double at = 0;
-        int bank = 0;
-        unsigned reg = 0, value = 0;
-        if (std::sscanf(line.c_str(), "%lf A%d %x %x", &at, &bank, &reg, &value) == 4)
-            messages.push_back({bank, static_cast<uint8_t>(reg), static_cast<uint8_t>(value)});
-    }
-    return messages;
-}
-
-// The guest's data-port writes from iow.txt, each completing the register its address port chose;
-// bank A0's register 27 left out (its channel 3 mode is forwarded only when it changes).
-std::vector<Message> portLogWrites(const std::string& log) {
-    std::vector<Message> messages;
-    uint8_t latch[2] = {0, 0};
-    std::istringstream lines(log);
-    std::string line;
-    while (std::getline(lines, line)) {
-        unsigned port = 0, value = 0;
-        if (std::sscanf(line.c_str(), "%x <- %x", &port, &value) != 2) continue;
-        if (port == 0x188 || port == 0x18C) latch[port == 0x18C] = static_cast<uint8_t>(value);
-        if (port == 0x18A && latch[0] != 0x27) messages.push_back({0, latch[0], static_cast<uint8_t>(value)});
-        if (port == 0x18E) messages.push_back({1, latch[1], static_cast<uint8_t>(value)});
-    }
-    return messages;
-}
 
 // The line v prints when a capture ends, from a transcript.
 std::string endLine(const std::string& out) {
     const size_t at = out.find("capture end: ");
     return at == std::string::npos ? "" : out.substr(at, out.find('\n', at) - at + 1);
-}
-
-bool waitForLink(const std::string& path) {
-    for (int i = 0; i < 500; ++i) {
-        struct stat info {};
-        if (lstat(path.c_str(), &info) == 0) return true;
-        usleep(10000);
-    }
-    return false;
 }
 
 std::string folderWithDemo() {
