@@ -706,12 +706,14 @@ Workload waitPacing(unsigned ticks) {
             Target::within(expected, kWaitTolerance, format("%.3f s ± 0.5 %%", expected))};
 }
 
-// The demo driver rendered into a capture as fast as velkor runs: wait 0 sleeps at no WAIT, while
+// The demo driver rendered into a capture as fast as velkor runs: with wait 0 no WAIT sleeps, while
 // the capture still times every write by the guest's ticks (v demo.s98 5). The figure is the music's
-// length over the whole process's time. A run lasts milliseconds, so it takes as many samples as
-// the start-up does.
+// length over the whole process's time, start-up included. A run lasts milliseconds, so it takes as
+// many samples as the start-up does.
+constexpr const char* kDemoCapture = "demo.s98";
+
 std::string demoRenderScript(const Bench& bench, const ScratchFolder& folder) {
-    return bench.loadDemo(folder) + "wait 0\nv demo.s98 " + std::to_string(kDemoTickMs) + "\ng\nv\nq\n";
+    return bench.loadDemo(folder) + "wait 0\nv " + kDemoCapture + " " + std::to_string(kDemoTickMs) + "\ng\nv\nq\n";
 }
 
 Workload demoRender(int samples) {
@@ -719,7 +721,7 @@ Workload demoRender(int samples) {
             [](const Bench& b) {
                 ScratchFolder folder;
                 b.runVelkor(folder, demoRenderScript(b, folder), "console.txt");
-                const CaptureSummary summary = captureSummary(folder, "demo.s98");
+                const CaptureSummary summary = captureSummary(folder, kDemoCapture);
                 expectCount("demo.s98 ticks", summary.ticks, kDemoTicks);
                 if (summary.writesA0 == 0 || summary.writesA1 == 0) {
                     throw BenchError("demo.s98 lacks the writes of one bank");

@@ -46,7 +46,7 @@ TEST_F(OpnaBoardTest, BankWritesGoThroughTheirAddressLatches) {
     EXPECT_EQ(board.addressLatchA1, 0x30);
 }
 
-TEST_F(OpnaBoardTest, TimerControlOfBankA0IsLoggedOnlyButNotOfBankA1) {
+TEST_F(OpnaBoardTest, TimerBitsOfBankA0Register27AreLoggedOnlyButNotOfBankA1) {
     board.setIoLog(true);
     board.display86io = true;
     testing::internal::CaptureStdout();
@@ -137,6 +137,22 @@ TEST_F(OpnaBoardTest, UnwritableLogIsSkippedSilently) {
     board.portWrite(0x18A, 0x01);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(link.registerImageA0[0x28], 0x01);
+}
+
+// Channel 3's mode (bits 6-7 of register 27) is forwarded with the timer bits cleared, once per
+// change; a device reset makes the mode 0 again, so the next mode is sent afresh.
+TEST_F(OpnaBoardTest, Channel3ModeOfRegister27IsForwardedOncePerChange) {
+    board.display86io = true;
+    testing::internal::CaptureStdout();
+    for (uint8_t value : {0x3F, 0x55, 0x7F, 0xC5, 0x05}) {
+        board.portWrite(0x188, 0x27);
+        board.portWrite(0x18A, value);
+    }
+    EXPECT_EQ(link.registerImageA0[0x27], 0x00);
+    board.deviceReset();
+    board.portWrite(0x18A, 0x45);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "A0[27]<-[40]\nA0[27]<-[c0]\nA0[27]<-[00]\nA0[27]<-[40]\n");
+    EXPECT_EQ(link.registerImageA0[0x27], 0x40);
 }
 
 }  // namespace

@@ -80,6 +80,8 @@ filter+=':RegisterCommand.*:*ByteRegister.*:*RegisterValue.*:SwitchCommands.*'
 filter+=':UnassembleCommand.*:*UnassembleLongText.*:*BadLines.*:BadInput.*:DemoImage.*:DemoDriver.*'
 filter+=':SoundBoard.WithoutADeviceTheHardwareCommandsOnlyAnswer:WaitTick.*'
 filter+=':QuitKey.ScriptedInputIsNeverPolledDuringARun'
+filter+=':RegisterCapture.ABurstAfterNTicksSitsAtNTicks:RegisterCapture.EveryMistakeHasItsAnswer'
+filter+=':RegisterCapture.AFullCaptureStopsWithAMessage'
 filter+='-BadInput.DeviceDisappearingMidRunDoesNotStopVelkor'
 
 # Runs the suite with a gtest filter, its output also kept in $suite_log; sets suite_status,
