@@ -179,6 +179,7 @@ std::atomic<int> breakFlag{0};
 
 namespace {
 struct sigaction previousInterrupt {};
+bool breakWatchActive = false;
 
 void onInterrupt(int) { breakFlag.store(1, std::memory_order_relaxed); }
 }  // namespace
@@ -190,10 +191,12 @@ void beginBreakWatch() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;
     sigaction(SIGINT, &action, &previousInterrupt);
+    breakWatchActive = true;
 }
 
 void endBreakWatch() {
     sigaction(SIGINT, &previousInterrupt, nullptr);
+    breakWatchActive = false;
     breakFlag.store(0, std::memory_order_relaxed);
 }
 
@@ -211,6 +214,17 @@ void onEndSignal(int number) {
     endFlag.store(1, std::memory_order_relaxed);
     breakFlag.store(1, std::memory_order_relaxed);
 }
+
+// While a run watches for Ctrl-C, SIGINT belongs to the run: the action to change is the one the
+// break watch puts back when the run ends.
+void exchangeAction(int number, const struct sigaction* action, struct sigaction* previous) {
+    if (number == SIGINT && breakWatchActive) {
+        if (previous) *previous = previousInterrupt;
+        if (action) previousInterrupt = *action;
+        return;
+    }
+    sigaction(number, action, previous);
+}
 }  // namespace
 
 // No SA_RESTART: the signal must cut a blocked read of standard input short.
@@ -220,16 +234,16 @@ void armOrderlyEnd() {
     action.sa_handler = onEndSignal;
     sigemptyset(&action.sa_mask);
     for (size_t i = 0; i < std::size(kEndSignals); ++i) {
-        sigaction(kEndSignals[i], nullptr, &previousEndActions[i]);
+        exchangeAction(kEndSignals[i], nullptr, &previousEndActions[i]);
         // A signal the program was started with ignored stays ignored.
-        if (previousEndActions[i].sa_handler != SIG_IGN) sigaction(kEndSignals[i], &action, nullptr);
+        if (previousEndActions[i].sa_handler != SIG_IGN) exchangeAction(kEndSignals[i], &action, nullptr);
     }
     orderlyEndArmed = true;
 }
 
 void disarmOrderlyEnd() {
     if (!orderlyEndArmed) return;
-    for (size_t i = 0; i < std::size(kEndSignals); ++i) sigaction(kEndSignals[i], &previousEndActions[i], nullptr);
+    for (size_t i = 0; i < std::size(kEndSignals); ++i) exchangeAction(kEndSignals[i], &previousEndActions[i], nullptr);
     orderlyEndArmed = false;
 }
 

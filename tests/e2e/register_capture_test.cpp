@@ -251,6 +251,22 @@ TEST(RegisterCapture, CtrlCDuringARunBreaksOnlyTheRun) {
     std::filesystem::remove_all(dir);
 }
 
+// A capture that ends during a run (here full) leaves Ctrl-C to the run: it still breaks it.
+TEST(RegisterCapture, CtrlCStillBreaksARunWhoseCaptureEnded) {
+    const std::string dir = folderWith(endlessDriver());
+    auto run = startVelkor(dir, "l\nwait 0\nv long.vgm 65535\ng\n");
+    ASSERT_TRUE(run->readUntil("capture start", 5000)) << run->output();
+    usleep(500000);  // the 1486 ticks the file holds take a few milliseconds at wait 0
+    run->signal(SIGINT);
+    ASSERT_TRUE(run->readUntil("break!\n", 5000)) << run->output();
+    EXPECT_NE(run->output().find("capture full: long.vgm"), std::string::npos) << run->output();
+    run->write("q\n");
+    run->closeInput();
+    EXPECT_EQ(run->finish(10000), 0);
+    EXPECT_TRUE(readVgm(readFile(dir + "/long.vgm")).has_value());
+    std::filesystem::remove_all(dir);
+}
+
 TEST(RegisterCapture, EveryMistakeHasItsAnswer) {
     const std::string dir = makeTempDir();
     const RunResult r = runVelkor({},
