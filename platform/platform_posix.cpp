@@ -210,9 +210,18 @@ std::atomic<int> endFlag{0};
 volatile sig_atomic_t endSignal = 0;
 
 void onEndSignal(int number) {
+    const int savedErrno = errno;
     endSignal = number;
     endFlag.store(1, std::memory_order_relaxed);
     breakFlag.store(1, std::memory_order_relaxed);
+    // The signal cuts short a read of standard input that is already waiting, but not one about
+    // to start: from now on every read of it ends at once, as at the end of input.
+    const int null = ::open("/dev/null", O_RDONLY);
+    if (null >= 0) {
+        dup2(null, STDIN_FILENO);
+        ::close(null);
+    }
+    errno = savedErrno;
 }
 
 // While a run watches for Ctrl-C, SIGINT belongs to the run: the action to change is the one the
