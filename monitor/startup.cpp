@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "core/cpu.h"
 #include "host/opna_board.h"
@@ -37,6 +38,14 @@ void setStartupRegisters(Cpu& cpu) {
     cpu.ip = 0x0100;
     cpu.sp = 0xFFF8;
 }
+// VELKOR_CAPTURE="FILE [MS]" starts a capture before the first prompt, as "v FILE [MS]" would:
+// a session (the demo's, a script's) is then recorded from its very first command.
+void startCaptureFromEnvironment(Monitor& monitor) {
+    const char* request = std::getenv("VELKOR_CAPTURE");
+    if (!request || *request == '\0') return;
+    std::string line = std::string("v ") + request;
+    monitor.interpretLine(line.data());
+}
 }  // namespace
 
 int velkorMain(int argc, const char* const* argv) {
@@ -60,6 +69,7 @@ int velkorMain(int argc, const char* const* argv) {
     serialLink.resetHandshake();
 
     Monitor monitor(cpu, opnaBoard, serialLink, tickHook, registerCapture);
+    startCaptureFromEnvironment(monitor);
     monitor.commandLoop();
     // A signal or the closing console ended the session: the capture is finished first.
     registerCapture.stop();

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The demo session behind `make run`: a working folder with the demo driver as noname.bin,
-# velkor-device there with a VGM capture, and velkor attached to it on COM3, where `v capture.s98`
-# makes velkor's own capture.
+# velkor-device there with a VGM capture, and velkor attached to it on COM3, recording its own
+# capture of the session (capture.s98).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$root/build}
@@ -23,9 +23,9 @@ for _ in $(seq 200); do
   sleep 0.01
 done
 
-echo "run-demo: type l, then v capture.s98 before g for velkor's own capture (v ends it)"
 status=0
-VELKOR_COM3=./opna VELKOR_COM4=/nonexistent "$build/velkor" || status=$?
+# velkor records the session itself from the start: its exact capture, finished when it ends.
+VELKOR_CAPTURE=capture.s98 VELKOR_COM3=./opna VELKOR_COM4=/nonexistent "$build/velkor" || status=$?
 # velkor closing the port ends the device, which finishes the capture and prints its summary.
 wait "$device" || true
 captures="$work/capture.vgm (velkor-device)"

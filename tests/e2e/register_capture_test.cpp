@@ -111,6 +111,24 @@ std::string folderWith(const Guest& guest) {
     return dir;
 }
 
+// VELKOR_CAPTURE starts the capture before the first prompt, as v would, errors included.
+TEST(RegisterCapture, TheEnvironmentCanStartTheCaptureBeforeThePrompt) {
+    const std::string dir = folderWithDemo();
+    EnvList env = noDeviceEnv();
+    env.push_back({"VELKOR_CAPTURE", "session.vgm 5"});
+    const RunResult r = runVelkor({}, "l\nwait 0\ng\nq\n", env, dir);
+    const std::string start = "capture start: session.vgm (VGM, 5 msec per tick)\n>load file comp.[noname.bin]";
+    EXPECT_EQ(r.out.substr(0, start.size()), start) << r.out;
+    const std::string end = ">capture end: session.vgm, A0 writes 316, A1 writes 66, ticks 1600, 8.000 s\nexit!\n";
+    ASSERT_GE(r.out.size(), end.size());
+    EXPECT_EQ(r.out.substr(r.out.size() - end.size()), end) << r.out;
+    EXPECT_TRUE(readVgm(readFile(dir + "/session.vgm")).has_value());
+
+    env.back().second = "session.wav";
+    EXPECT_EQ(runVelkor({}, "q\n", env, dir).out, "capture format error: name a .s98 or .vgm file.\n>exit!\n");
+    std::filesystem::remove_all(dir);
+}
+
 // Three writes, n WAITs, three writes: the second burst sits exactly n ticks later.
 TEST(RegisterCapture, ABurstAfterNTicksSitsAtNTicks) {
     const uint16_t ticks = 37;
