@@ -33,6 +33,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
         close(in[1]);
         close(out[0]);
         close(out[1]);
+        // A capture the developer's own shell asks for would change every transcript.
+        unsetenv("VELKOR_CAPTURE");
         for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
         if (!workdir.empty() && chdir(workdir.c_str()) != 0) _exit(126);
         std::vector<char*> argv;
