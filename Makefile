@@ -2,14 +2,20 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test sanitize fuzz windows windows-test bench bench-smoke bench-build clean
+.PHONY: all deps build run test sanitize fuzz windows windows-test bench bench-smoke bench-build clean
 
 all: build
+
+# Optional libraries (PortAudio for live audio): installed as root, otherwise left out with a note.
+deps:
+	@tools/install-deps.sh
 
 $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 
-build: $(BUILD)/CMakeCache.txt
+# Configured again each time, so that a library installed since the last build is found.
+build: deps $(BUILD)/CMakeCache.txt
+	cmake -S . -B $(BUILD) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The demo session: velkor drives the software YM2608 (velkor-device), which captures a VGM file.
@@ -21,7 +27,7 @@ test: build
 
 # Every test again with AddressSanitizer and UndefinedBehaviorSanitizer (halting on the first error).
 SANITIZE_BUILD ?= build-sanitize
-sanitize:
+sanitize: deps
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVELKOR_SANITIZE=ON
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
