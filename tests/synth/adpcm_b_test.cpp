@@ -3,6 +3,7 @@
 // the predicted sample in quarter steps, then adapt the step exactly as the decoder will), stored
 // through the data port and played back.
 #include "synth/adpcm_b.h"
+#include "synth/ym2608.h"
 
 #include <gtest/gtest.h>
 
@@ -306,6 +307,30 @@ TEST(AdpcmBRobustness, RandomRegisterStreamsStayFiniteAndBounded) {
             ASSERT_LE(std::fabs(s.right), 1.0f);
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The chip routes bank A1 registers 00-10 here: memory written and played through it sounds.
+TEST(AdpcmBThroughTheChip, BankA1Registers00To10ReachTheAdpcm) {
+    const Encoded wave = encode(sine(4096, 1000.0 / kChipRate, 20000));
+    synth::Ym2608 chip;
+    chip.write(1, 0x00, 0x60);
+    chip.write(1, 0x01, 0x02);
+    for (uint8_t b : wave.bytes) chip.write(1, 0x08, b);
+    chip.write(1, 0x00, 0x00);
+    chip.write(1, 0x01, 0xC2);
+    chip.write(1, 0x04, 63);
+    chip.write(1, 0x0A, 0x80);
+    chip.write(1, 0x0B, 0xFF);
+    chip.write(1, 0x00, 0xA0);
+    std::vector<float> frames(2 * 4000);
+    chip.generate(4000, frames.data());
+    std::vector<float> left;
+    for (size_t i = 0; i < 4000; ++i) left.push_back(frames[2 * i]);
+    EXPECT_GT(toneAmplitude(left, 500.0), 0.01);  // half rate: the 1 kHz sine at 500 Hz
 }
 
 }  // namespace

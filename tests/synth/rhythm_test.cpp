@@ -1,6 +1,7 @@
 // The rhythm part's substitutes measured on their sound: each instrument sounds when keyed, with
 // its own brightness and length, then stops; levels step 0.75 dB, pan bits route, dump silences.
 #include "synth/rhythm.h"
+#include "synth/ym2608.h"
 
 #include <gtest/gtest.h>
 
@@ -211,6 +212,23 @@ TEST(RhythmRobustness, RandomRegisterStreamsStayFiniteAndBounded) {
             ASSERT_LE(std::fabs(s.right), 7.5f);
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The chip routes bank A0 registers 10-1F here: a keyed instrument sounds in its output.
+TEST(RhythmThroughTheChip, BankA0Registers10To1FReachTheRhythm) {
+    synth::Ym2608 chip;
+    chip.write(0, 0x11, 63);
+    chip.write(0, 0x18, 0xDF);
+    chip.write(0, 0x10, 0x01);
+    std::vector<float> frames(2 * 2000);
+    chip.generate(2000, frames.data());
+    std::vector<float> left;
+    for (size_t i = 0; i < 2000; ++i) left.push_back(frames[2 * i]);
+    EXPECT_GT(rms(left, 0, left.size()), 0.01);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // application manual's formulas, the mixer's enables, the logarithmic levels, every envelope
 // shape, and the register read-back.
 #include "synth/ssg.h"
+#include "synth/ym2608.h"
 
 #include <gtest/gtest.h>
 
@@ -318,6 +319,23 @@ TEST(SsgRobustness, RandomRegisterStreamsStayFiniteAndBounded) {
             ASSERT_LE(std::fabs(s.left), 12.0f);
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The chip routes bank A0 registers 00-0F here: a tone written through it sounds in its output.
+TEST(SsgThroughTheChip, BankA0Registers00To0FReachTheSsg) {
+    synth::Ym2608 chip;
+    chip.write(0, 0x00, 100);
+    chip.write(0, 0x07, 0x3E);
+    chip.write(0, 0x08, 15);
+    std::vector<float> frames(2 * 12000);
+    chip.generate(12000, frames.data());
+    std::vector<float> left;
+    for (size_t i = 4000; i < 12000; ++i) left.push_back(frames[2 * i]);
+    EXPECT_GT(toneAmplitude(left, kMasterClock / (64.0 * 100)), 0.01);
 }
 
 }  // namespace
