@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cmath>
 
 namespace synth {
@@ -129,6 +130,7 @@ void Ssg::stepEnvelope() {
 
 void Ssg::updateOutput() {
     const uint8_t mixer = regs_[kRegMixer];
+    noiseHeard_ = (mixer & 0x38) != 0x38;
     const uint8_t noiseBit = lfsr_ & 1;
     float sum = 0;
     for (int ch = 0; ch < 3; ++ch) {
@@ -172,19 +174,48 @@ void Ssg::tick() {
     if (changed) updateOutput();
 }
 
+// Ticks until the next one on which something happens: a tone flips, the noise shifts (while a
+// channel listens to it; unheard, its shifts wait) or the envelope steps. A counter already past
+// a period just lowered fires on the next tick.
+uint32_t Ssg::ticksToEvent() const {
+    auto left = [](uint32_t period, uint32_t count) { return period > count ? period - count : 1u; };
+    uint32_t ticks = noiseHeard_ ? left(noisePeriod_, noiseCount_) : UINT32_MAX;
+    for (int ch = 0; ch < 3; ++ch) ticks = std::min(ticks, left(tonePeriod_[ch], toneCount_[ch]));
+    if (!envHolding_) ticks = std::min(ticks, left(envPeriod_, envCount_));
+    return ticks;
+}
+
+// Ticks on which nothing happens only advance the counters.
+void Ssg::skipTicks(uint32_t ticks) {
+    for (int ch = 0; ch < 3; ++ch) toneCount_[ch] += ticks;
+    noiseCount_ += ticks;
+    if (!envHolding_) envCount_ += ticks;
+}
+
 StereoSample Ssg::next() {
-    // The average of the output over the sample's 4.5 ticks; it changes only on ticks.
+    // The average of the output over the sample's 4.5 ticks. It changes only on ticks with an
+    // event, so the span is walked from event to event.
     float acc = 0;
     int remaining = kHalfTicksPerSample;
     while (remaining > 0) {
-        const int span = std::min(halfTicksToTick_, remaining);
-        acc += out_ * static_cast<float>(span);
-        remaining -= span;
-        halfTicksToTick_ -= span;
-        if (halfTicksToTick_ == 0) {
-            tick();
-            halfTicksToTick_ = 2;
+        const uint32_t ticks = ticksToEvent();
+        const uint64_t untilEvent = halfTicksToTick_ + 2 * static_cast<uint64_t>(ticks - 1);
+        if (untilEvent > static_cast<uint64_t>(remaining)) {
+            acc += out_ * static_cast<float>(remaining);
+            if (remaining >= halfTicksToTick_) {
+                const int after = remaining - halfTicksToTick_;
+                skipTicks(static_cast<uint32_t>(1 + after / 2));
+                halfTicksToTick_ = 2 - after % 2;
+            } else {
+                halfTicksToTick_ -= remaining;
+            }
+            break;
         }
+        acc += out_ * static_cast<float>(untilEvent);
+        remaining -= static_cast<int>(untilEvent);
+        skipTicks(ticks - 1);
+        tick();
+        halfTicksToTick_ = 2;
     }
     const float x = acc * (1.0f / kHalfTicksPerSample);
     float y = x - dcIn_ + Ssg::kDcBlockPole * dcOut_;

@@ -33,6 +33,8 @@ public:
 
 private:
     void tick();
+    uint32_t ticksToEvent() const;
+    void skipTicks(uint32_t ticks);
     void restartEnvelope();
     void stepEnvelope();
     void updateOutput();
@@ -48,6 +50,7 @@ private:
     uint32_t noisePeriod_ = 2;
     uint32_t noiseCount_ = 0;
     uint32_t lfsr_ = 1;
+    bool noiseHeard_ = true;  // some channel has its noise enabled
 
     // Envelope: 32 steps per ramp, one step every EP ticks.
     uint32_t envPeriod_ = 1;
