@@ -120,6 +120,7 @@ void AdpcmB::write(uint8_t reg, uint8_t value) {
                 }
             }
             break;
+        case kRegControl2:  // the RAM type changes the address units
         case kRegStartLow:
         case kRegStartHigh:
             if (!playing_ && (regs_[kRegControl1] & kMemoryData)) {

@@ -286,6 +286,22 @@ TEST(AdpcmBMemory, DataPortWritesOnlyWithMemoryDataAndNoStart) {
     }
 }
 
+TEST(AdpcmBMemory, TheRamTypeMayBeSetAfterTheStartAddress) {
+    const Encoded wave = encode(sine(128, 2000.0 / kChipRate, 12000));
+    Board board;
+    board.write(0x01, 0x00);  // x1 units while the start address is written
+    board.write(0x00, 0x60);
+    board.write16(0x02, 64);
+    board.write(0x01, 0x02);  // then x8: the transfer starts at 64 * 32
+    for (uint8_t b : wave.bytes) board.write(0x08, b);
+    board.write(0x00, 0x00);
+    board.play(64, 65, 65535);
+    const std::vector<float> out = left(board.render(140));
+    for (size_t k = 0; k + 1 < 128; ++k) {
+        ASSERT_NEAR(out[k], expectedOutput(wave.decoded, k, 65535), 1e-5) << "sample " << k;
+    }
+}
+
 TEST(AdpcmBRobustness, RandomRegisterStreamsStayFiniteAndBounded) {
     std::mt19937 rng(99);
     synth::AdpcmB chip;
