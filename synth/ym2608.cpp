@@ -4,9 +4,10 @@ namespace synth {
 
 namespace {
 // The parts' shares of the output. The chip sums FM, ADPCM and rhythm digitally and the board mixes
-// the SSG's analog output in; the master level keeps every part at its loudest together inside
-// full scale, so the output never clips.
-constexpr float kSsgLevel = 1.0f;
+// the SSG's analog output in: on PC-9801 boards one SSG channel at its loudest peaks at about a
+// quarter of one FM channel at its loudest (0.25 to 0.3, measured on the boards). The master level
+// keeps every part at its loudest together inside full scale, so the output never clips.
+constexpr float kSsgLevel = 0.27f;
 constexpr float kAdpcmLevel = 1.0f;
 constexpr float kRhythmLevel = 1.0f;
 constexpr float kLoudestSum = 6.0f + 3 * kSsgLevel + kAdpcmLevel + 6 * kRhythmLevel;
