@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 namespace render {
@@ -285,12 +286,21 @@ const char* chipName(ChipType chip) { return chip == ChipType::ym2608 ? "YM2608 
 const char* formatName(FileFormat format) { return format == FileFormat::s98 ? "S98" : "VGM"; }
 
 std::optional<Capture> Capture::load(const std::string& path, std::string& error) {
+    // A regular file's size is known before it is read; anything else is read up to the limit.
+    std::error_code sizeError;
+    const uintmax_t size = std::filesystem::is_regular_file(path, sizeError) ? std::filesystem::file_size(path, sizeError) : 0;
+    if (!sizeError && size > kMaxFileBytes) {
+        error = path + ": the file is larger than " + std::to_string(kMaxFileBytes >> 20) +
+                " MiB, more than any capture velkor-render plays";
+        return std::nullopt;
+    }
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!file) {
         error = readFailure(path);
         return std::nullopt;
     }
     std::vector<uint8_t> bytes;
+    if (!sizeError) bytes.reserve(static_cast<size_t>(size));
     uint8_t chunk[1 << 16];
     while (true) {
         const size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
