@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
+#include <mutex>
 #include <numeric>
 
 namespace synth {
@@ -56,39 +58,65 @@ Resampler::Resampler(uint64_t inputNumerator, uint64_t inputDenominator, uint32_
     stepRem_ = p % q;
     den_ = q;
     phases_ = den_ <= kMaxPhases ? static_cast<uint32_t>(den_) : kMaxPhases;
-    design(static_cast<double>(inputNumerator) / static_cast<double>(inputDenominator));
+    coefficients_ = coefficientsFor(inputNumerator, inputDenominator, outputRate, phases_, taps_);
     left_.assign(taps_ + Resampler::kMaxBlock * (step_ + 1) + 1, 0.0f);
     right_.assign(left_.size(), 0.0f);
 }
 
-void Resampler::design(double inputRate) {
-    const double stopEdge = std::min(outputRate_ / 2.0, inputRate / 2.0);
+std::shared_ptr<const std::vector<float>> Resampler::coefficientsFor(uint64_t inputNumerator, uint64_t inputDenominator,
+                                                                     uint32_t outputRate, uint32_t phases, size_t& taps) {
+    struct Design {
+        uint64_t numerator, denominator;
+        uint32_t rate;
+        size_t taps;
+        std::shared_ptr<const std::vector<float>> coefficients;
+    };
+    static constexpr size_t kKept = 8;
+    static std::mutex lock;
+    static std::deque<Design> designs;
+    const std::lock_guard<std::mutex> hold(lock);
+    for (const Design& d : designs) {
+        if (d.numerator == inputNumerator && d.denominator == inputDenominator && d.rate == outputRate) {
+            taps = d.taps;
+            return d.coefficients;
+        }
+    }
+    auto coefficients = std::make_shared<const std::vector<float>>(
+        design(static_cast<double>(inputNumerator) / static_cast<double>(inputDenominator), outputRate, phases, taps));
+    if (designs.size() == kKept) designs.pop_front();
+    designs.push_back({inputNumerator, inputDenominator, outputRate, taps, coefficients});
+    return coefficients;
+}
+
+std::vector<float> Resampler::design(double inputRate, uint32_t outputRate, uint32_t phases, size_t& taps) {
+    const double stopEdge = std::min(outputRate / 2.0, inputRate / 2.0);
     const double passEdge = std::min(kPassbandTopHz, 0.9 * stopEdge);
     const double transition = (stopEdge - passEdge) / inputRate;  // in cycles per input frame
     const double cutoff = (passEdge + stopEdge) / 2.0 / inputRate;
     // Kaiser's estimates of the window's shape and the length for the attenuation and transition.
     const double beta = 0.1102 * (kStopbandDb - 8.7);
     const double length = (kStopbandDb - 7.95) / (2.285 * 2.0 * kPi * transition);
-    taps_ = (static_cast<size_t>(std::ceil(length)) + kLanes - 1) / kLanes * kLanes;
-    const double half = static_cast<double>(taps_) / 2.0;
+    taps = (static_cast<size_t>(std::ceil(length)) + kLanes - 1) / kLanes * kLanes;
+    const double half = static_cast<double>(taps) / 2.0;
     const double windowNorm = besselI0(beta);
 
-    coefficients_.assign((phases_ + 1) * taps_, 0.0f);
-    std::vector<double> row(taps_);
-    for (uint32_t phase = 0; phase <= phases_; ++phase) {
-        const double fraction = static_cast<double>(phase) / phases_;
+    std::vector<float> coefficients((phases + 1) * taps, 0.0f);
+    std::vector<double> row(taps);
+    for (uint32_t phase = 0; phase <= phases; ++phase) {
+        const double fraction = static_cast<double>(phase) / phases;
         double sum = 0;
-        for (size_t m = 0; m < taps_; ++m) {
-            // m = 0 is the oldest input frame of the window, taps_ - 1 the newest.
-            const double t = static_cast<double>(taps_ - 1 - m) + fraction - half;
+        for (size_t m = 0; m < taps; ++m) {
+            // m = 0 is the oldest input frame of the window, taps - 1 the newest.
+            const double t = static_cast<double>(taps - 1 - m) + fraction - half;
             const double x = t / half;
             const double window = std::fabs(x) >= 1.0 ? 0.0 : besselI0(beta * std::sqrt(1.0 - x * x)) / windowNorm;
             row[m] = 2.0 * cutoff * sinc(2.0 * cutoff * t) * window;
             sum += row[m];
         }
         // Every phase passes a constant exactly: no ripple at the phase rate.
-        for (size_t m = 0; m < taps_; ++m) coefficients_[phase * taps_ + m] = static_cast<float>(row[m] / sum);
+        for (size_t m = 0; m < taps; ++m) coefficients[phase * taps + m] = static_cast<float>(row[m] / sum);
     }
+    return coefficients;
 }
 
 size_t Resampler::inputNeeded(size_t frames) const {
@@ -108,7 +136,7 @@ void Resampler::process(const float* in, size_t inputFrames, float* out, size_t 
     for (size_t n = 0; n < frames; ++n) {
         const uint32_t phase = phases_ == den_ ? static_cast<uint32_t>(rem_)
                                                : static_cast<uint32_t>((rem_ * phases_ + den_ / 2) / den_);
-        const float* c = &coefficients_[static_cast<size_t>(phase) * taps_];
+        const float* c = &(*coefficients_)[static_cast<size_t>(phase) * taps_];
         const size_t start = static_cast<size_t>(nextNewest_ + 1 - consumed_);
         const float* l = &left_[start];
         const float* r = &right_[start];

@@ -13,6 +13,7 @@
 // its own exact coefficients; otherwise the phase is rounded to the nearest of kMaxPhases.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace synth {
@@ -37,7 +38,11 @@ public:
     uint32_t outputRate() const { return outputRate_; }
 
 private:
-    void design(double inputRate);
+    // The filter for these rates: designed once and shared by every resampler between them (the
+    // last few designs are kept).
+    static std::shared_ptr<const std::vector<float>> coefficientsFor(uint64_t inputNumerator, uint64_t inputDenominator,
+                                                                    uint32_t outputRate, uint32_t phases, size_t& taps);
+    static std::vector<float> design(double inputRate, uint32_t outputRate, uint32_t phases, size_t& taps);
 
     uint32_t outputRate_;
     uint64_t step_ = 0;      // whole input frames per output frame
@@ -48,7 +53,7 @@ private:
     uint64_t consumed_ = 0;    // input frames taken so far
     uint32_t phases_ = 1;
     size_t taps_ = 0;
-    std::vector<float> coefficients_;  // (phases_ + 1) rows of taps_, oldest input first
+    std::shared_ptr<const std::vector<float>> coefficients_;  // (phases_ + 1) rows of taps_, oldest input first
     std::vector<float> left_, right_;  // taps_ - 1 frames of history, then the current block
 };
 
