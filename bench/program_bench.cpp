@@ -1023,7 +1023,9 @@ void addMicroRows(const Bench& bench, Table& table) {
         if (row.minimum > 0) target = Target::atLeast(row.minimum, ">= 1 GB/s");
         if (row.realTime > 0) {
             figure = format("%.0f × real time", value / row.realTime) + " (" + figure + ")";
-            if (row.minimum > 0) target = Target::atLeast(row.minimum, format(">= %.0f × real time", row.minimum / row.realTime));
+            if (row.minimum > 0) {
+                target = Target::atLeast(row.minimum, format(">= %.0f × real time", row.minimum / row.realTime));
+            }
         }
         if (row.slowerThan && rate(row, row.slowerThan) > 0) {
             figure += " (text off is " + format("%.1f", rate(row, row.slowerThan) / value) + " × as fast)";

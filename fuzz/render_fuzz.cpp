@@ -45,7 +45,8 @@ void checkOutput(const float* samples, size_t count) {
 
 void fuzzFile(const uint8_t* data, size_t size) {
     std::string error;
-    const std::optional<render::Capture> capture = render::Capture::parse(std::vector<uint8_t>(data, data + size), "input", error);
+    const std::optional<render::Capture> capture =
+        render::Capture::parse(std::vector<uint8_t>(data, data + size), "input", error);
     if (!capture) {
         check(!error.empty() && error.find('\n') == std::string::npos, "a refusal without a one-line reason");
         return;
@@ -62,11 +63,12 @@ void fuzzFile(const uint8_t* data, size_t size) {
     }
     check(info.tickNumerator > 0 && info.tickDenominator > 0, "a tick without a length");
     uint64_t rendered = 0;
-    const bool completed = render::renderCapture(*capture, render::kDefaultRate, [&](const float* frames, size_t count) {
-        checkOutput(frames, 2 * count);
-        rendered += count;
-        return rendered < kMaxFileFrames;
-    });
+    const bool completed =
+        render::renderCapture(*capture, render::kDefaultRate, [&](const float* frames, size_t count) {
+            checkOutput(frames, 2 * count);
+            rendered += count;
+            return rendered < kMaxFileFrames;
+        });
     const uint64_t total = render::totalFrames(info, render::kDefaultRate);
     if (total < kMaxFileFrames) {
         check(completed && rendered == total, "the render did not reach the capture's end");

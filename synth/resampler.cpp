@@ -64,7 +64,8 @@ Resampler::Resampler(uint64_t inputNumerator, uint64_t inputDenominator, uint32_
 }
 
 std::shared_ptr<const std::vector<float>> Resampler::coefficientsFor(uint64_t inputNumerator, uint64_t inputDenominator,
-                                                                     uint32_t outputRate, uint32_t phases, size_t& taps) {
+                                                                     uint32_t outputRate, uint32_t phases,
+                                                                     size_t& taps) {
     struct Design {
         uint64_t numerator, denominator;
         uint32_t rate;
@@ -134,8 +135,8 @@ void Resampler::process(const float* in, size_t inputFrames, float* out, size_t 
         right_[taps_ + i] = in[2 * i + 1];
     }
     for (size_t n = 0; n < frames; ++n) {
-        const uint32_t phase = phases_ == den_ ? static_cast<uint32_t>(rem_)
-                                               : static_cast<uint32_t>((rem_ * phases_ + den_ / 2) / den_);
+        const uint32_t phase =
+            phases_ == den_ ? static_cast<uint32_t>(rem_) : static_cast<uint32_t>((rem_ * phases_ + den_ / 2) / den_);
         const float* c = &(*coefficients_)[static_cast<size_t>(phase) * taps_];
         const size_t start = static_cast<size_t>(nextNewest_ + 1 - consumed_);
         const float* l = &left_[start];

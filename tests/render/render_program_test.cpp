@@ -76,7 +76,8 @@ std::vector<double> envelope(const Wav& wav) {
     std::vector<double> levels;
     for (size_t start = 0; start + window <= wav.frames(); start += window) {
         double sum = 0;
-        for (size_t i = 2 * start; i < 2 * (start + window); ++i) sum += static_cast<double>(wav.samples[i]) * wav.samples[i];
+        for (size_t i = 2 * start; i < 2 * (start + window); ++i)
+            sum += static_cast<double>(wav.samples[i]) * wav.samples[i];
         levels.push_back(std::sqrt(sum / (2.0 * window)) / 32768.0);
     }
     return levels;
@@ -89,7 +90,8 @@ protected:
         dir_ = new std::string(makeTempDir());
         std::filesystem::copy_file(std::string(VELKOR_SOURCE_DIR) + "/demo/demo.bin", *dir_ + "/noname.bin");
         for (const char* name : {"demo.s98", "demo.vgm"}) {
-            const RunResult r = runVelkor({}, std::string("l\nwait 0\nv ") + name + "\ng\nv\nq\n", noDeviceEnv(), *dir_);
+            const RunResult r =
+                runVelkor({}, std::string("l\nwait 0\nv ") + name + "\ng\nv\nq\n", noDeviceEnv(), *dir_);
             ASSERT_EQ(r.status, 0) << r.out;
         }
     }
@@ -198,9 +200,7 @@ TEST_F(RenderProgram, ErrorsAreOneLineAndANonZeroStatus) {
     vgmCorrupt[0x80] = 0x21;  // an unknown command where the stream starts
     // A sparse file just over the size limit.
     const std::string big = path("big.s98");
-    {
-        std::ofstream(big, std::ios::binary) << s98;
-    }
+    { std::ofstream(big, std::ios::binary) << s98; }
     ASSERT_EQ(truncate(big.c_str(), static_cast<off_t>(render::kMaxFileBytes + 1)), 0);
 
     struct Case {
@@ -210,23 +210,27 @@ TEST_F(RenderProgram, ErrorsAreOneLineAndANonZeroStatus) {
         bool prefix = false;
     };
     const std::vector<Case> cases = {
-        {{write("cut.s98", s98.substr(0, s98.size() / 2)), "out.wav"},
-         "velkor-render: cut.s98: truncated: ", 1, true},
+        {{write("cut.s98", s98.substr(0, s98.size() / 2)), "out.wav"}, "velkor-render: cut.s98: truncated: ", 1, true},
         {{write("cut.vgm", vgm.substr(0, vgm.size() / 2)), "out.wav"},
          "velkor-render: cut.vgm: truncated: the header says " + std::to_string(vgm.size()) + " bytes, the file has " +
              std::to_string(vgm.size() / 2) + "\n",
          1},
         {{write("corrupt.s98", corrupt), "out.wav"},
-         "velkor-render: corrupt.s98: corrupt: reserved dump command 0x90 at offset 0x30\n", 1},
+         "velkor-render: corrupt.s98: corrupt: reserved dump command 0x90 at offset 0x30\n",
+         1},
         {{write("corrupt.vgm", vgmCorrupt), "out.wav"},
-         "velkor-render: corrupt.vgm: corrupt: unknown VGM command 0x21 at offset 0x80\n", 1},
+         "velkor-render: corrupt.vgm: corrupt: unknown VGM command 0x21 at offset 0x80\n",
+         1},
         {{"big.s98", "out.wav"},
-         "velkor-render: big.s98: the file is larger than 256 MiB, more than any capture velkor-render plays\n", 1},
+         "velkor-render: big.s98: the file is larger than 256 MiB, more than any capture velkor-render plays\n",
+         1},
         {{"noname.bin", "out.wav"},
-         "velkor-render: noname.bin: not an S98 or VGM file (it starts with neither \"S98\" nor \"Vgm \")\n", 1},
+         "velkor-render: noname.bin: not an S98 or VGM file (it starts with neither \"S98\" nor \"Vgm \")\n",
+         1},
         {{"missing.s98", "out.wav"}, "velkor-render: cannot read missing.s98: No such file or directory\n", 1},
         {{"demo.s98", "no/such/folder/out.wav"},
-         "velkor-render: cannot create no/such/folder/out.wav: No such file or directory\n", 1},
+         "velkor-render: cannot create no/such/folder/out.wav: No such file or directory\n",
+         1},
         {{"demo.s98", "out.wav", "--rate", "22050"},
          "velkor-render: --rate takes 44100 or 48000, not '22050'\n"
          "usage: velkor-render IN OUT.wav [--rate 44100|48000]\n"
@@ -278,8 +282,9 @@ TEST_F(RenderProgram, ErrorsAreOneLineAndANonZeroStatus) {
 TEST_F(RenderProgram, HelpGoesToStandardOutput) {
     const RenderRun run = runRender({"--help"}, dir());
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "usage: velkor-render IN OUT.wav [--rate 44100|48000]\n"
-                       "       velkor-render IN --play [--rate 44100|48000]\n");
+    EXPECT_EQ(run.out,
+              "usage: velkor-render IN OUT.wav [--rate 44100|48000]\n"
+              "       velkor-render IN --play [--rate 44100|48000]\n");
 }
 
 }  // namespace

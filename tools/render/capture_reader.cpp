@@ -81,7 +81,8 @@ using Visitor = std::function<bool(const RegisterEvent&)>;
 
 class Walk {
 public:
-    Walk(const std::vector<uint8_t>& bytes, size_t end, const Visitor* visit) : bytes_(bytes), end_(end), visit_(visit) {}
+    Walk(const std::vector<uint8_t>& bytes, size_t end, const Visitor* visit)
+        : bytes_(bytes), end_(end), visit_(visit) {}
 
     bool has(size_t at, size_t count) const { return at <= end_ && count <= end_ - at; }
     uint8_t at(size_t offset) const { return bytes_[offset]; }
@@ -145,8 +146,10 @@ WalkResult walkS98(const std::vector<uint8_t>& bytes, size_t start, uint32_t dev
                 more = (walk.at(p++) & 0x80) != 0;
             }
             if (more) {
-                if (shift <= 35) walk.truncated(at, "a SYNC count (FE)");
-                else walk.fail("corrupt: an overlong SYNC count (FE) at offset " + hex(at));
+                if (shift <= 35)
+                    walk.truncated(at, "a SYNC count (FE)");
+                else
+                    walk.fail("corrupt: an overlong SYNC count (FE) at offset " + hex(at));
                 break;
             }
             if (!walk.wait(count + 2)) break;
@@ -186,7 +189,9 @@ size_t vgmSkippedLength(uint8_t command, uint32_t version) {
     if (command >= 0x51 && command <= 0x5F) return 3;
     if (command == 0x68) return 12;
     switch (command) {
-        case 0x90: case 0x91: case 0x95: return 5;
+        case 0x90:
+        case 0x91:
+        case 0x95: return 5;
         case 0x92: return 6;
         case 0x93: return 11;
         case 0x94: return 2;
@@ -288,7 +293,8 @@ const char* formatName(FileFormat format) { return format == FileFormat::s98 ? "
 std::optional<Capture> Capture::load(const std::string& path, std::string& error) {
     // A regular file's size is known before it is read; anything else is read up to the limit.
     std::error_code sizeError;
-    const uintmax_t size = std::filesystem::is_regular_file(path, sizeError) ? std::filesystem::file_size(path, sizeError) : 0;
+    const uintmax_t size =
+        std::filesystem::is_regular_file(path, sizeError) ? std::filesystem::file_size(path, sizeError) : 0;
     if (!sizeError && size > kMaxFileBytes) {
         error = path + ": the file is larger than " + std::to_string(kMaxFileBytes >> 20) +
                 " MiB, more than any capture velkor-render plays";
@@ -421,7 +427,8 @@ std::optional<Capture> Capture::parse(std::vector<uint8_t> bytes, const std::str
         };
         const uint32_t ym2203 = field(0x44, 0x151) & kVgmClockMask;
         const uint32_t ym2608 = field(0x48, 0x151) & kVgmClockMask;
-        if (ym2608 == 0 && ym2203 == 0) return refuse("the VGM file has no YM2608 or YM2203; velkor-render plays only those");
+        if (ym2608 == 0 && ym2203 == 0)
+            return refuse("the VGM file has no YM2608 or YM2203; velkor-render plays only those");
         info.chip = ym2608 ? ChipType::ym2608 : ChipType::ym2203;
         info.clock = ym2608 ? ym2608 : ym2203;
         std::string clockError;

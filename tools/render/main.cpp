@@ -158,13 +158,14 @@ int main(int argc, char** argv) {
     const render::CaptureInfo& info = capture->info();
     const uint64_t frames = render::totalFrames(info, arguments.rate);
     if (frames > render::WavWriter::kMaxFrames) {
-        return fail(arguments.input + ": the music lasts " + clockTime(capture->seconds()) + ", longer than a WAV file holds at " +
-                    std::to_string(arguments.rate) + " Hz (" +
+        return fail(arguments.input + ": the music lasts " + clockTime(capture->seconds()) +
+                    ", longer than a WAV file holds at " + std::to_string(arguments.rate) + " Hz (" +
                     clockTime(static_cast<double>(render::WavWriter::kMaxFrames) / arguments.rate) + ")");
     }
     if (info.dataBlocks > 0) {
-        std::fprintf(stderr, "velkor-render: note: %s: %llu data block%s (sample memory) skipped\n", arguments.input.c_str(),
-                     static_cast<unsigned long long>(info.dataBlocks), info.dataBlocks == 1 ? "" : "s");
+        std::fprintf(stderr, "velkor-render: note: %s: %llu data block%s (sample memory) skipped\n",
+                     arguments.input.c_str(), static_cast<unsigned long long>(info.dataBlocks),
+                     info.dataBlocks == 1 ? "" : "s");
     }
 
     if (arguments.play) return render::playLive(*capture, arguments.rate);

@@ -94,7 +94,9 @@ bool WavWriter::write(const float* frames, size_t count) {
     return true;
 }
 
-std::string WavWriter::writeError() const { return "cannot write " + path_ + ": " + std::strerror(error_ ? error_ : EIO); }
+std::string WavWriter::writeError() const {
+    return "cannot write " + path_ + ": " + std::strerror(error_ ? error_ : EIO);
+}
 
 bool WavWriter::finish(std::string& error) {
     if (!file_) return false;
