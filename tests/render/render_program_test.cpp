@@ -272,6 +272,11 @@ TEST_F(RenderProgram, ErrorsAreOneLineAndANonZeroStatus) {
     const RenderRun folder = runRender({"demo.s98", "folder.wav"}, dir());
     EXPECT_EQ(folder.out, "velkor-render: cannot create folder.wav: Is a directory\n");
     EXPECT_EQ(folder.status, 1);
+    // A write that fails: the device is left as it was.
+    const RenderRun full = runRender({"demo.s98", "/dev/full"}, dir());
+    EXPECT_EQ(full.out, "velkor-render: cannot write /dev/full: No space left on device\n");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_TRUE(std::filesystem::exists("/dev/full"));
     // And a folder for the input one that cannot be read.
     std::filesystem::create_directory(path("folder.s98"));
     const RenderRun input = runRender({"folder.s98", "out.wav"}, dir());

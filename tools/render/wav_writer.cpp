@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 namespace render {
@@ -59,6 +60,9 @@ bool WavWriter::open(const std::string& path, uint32_t rate, std::string& error)
         error = "cannot create " + path + ": " + std::strerror(errno);
         return false;
     }
+    // Only a file of its own is deleted after a failure, never a device such as /dev/full.
+    std::error_code ignored;
+    removable_ = std::filesystem::is_regular_file(path, ignored);
     const std::vector<uint8_t> bytes = header(rate, 0);
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
         error = "cannot write " + path + ": " + std::strerror(errno);
@@ -112,7 +116,7 @@ bool WavWriter::finish(std::string& error) {
     file_ = nullptr;
     if (!good) {
         error = writeError();
-        std::remove(path_.c_str());
+        if (removable_) std::remove(path_.c_str());
     }
     return good;
 }
@@ -121,7 +125,7 @@ void WavWriter::discard() {
     if (!file_) return;
     std::fclose(file_);
     file_ = nullptr;
-    std::remove(path_.c_str());
+    if (removable_) std::remove(path_.c_str());
 }
 
 }  // namespace render

@@ -27,7 +27,7 @@ public:
     bool write(const float* frames, size_t count);
     // Completes the header and closes; false with "cannot write PATH: reason" in error.
     bool finish(std::string& error);
-    // Closes and deletes an unfinished file.
+    // Closes and deletes an unfinished file (when it is a regular file).
     void discard();
 
     uint64_t frames() const { return frames_; }
@@ -40,6 +40,7 @@ private:
     uint32_t rate_ = 0;
     uint64_t frames_ = 0;
     int error_ = 0;
+    bool removable_ = false;  // a regular file, which a failure deletes
 };
 
 // One sample in full-scale units as a 16-bit value.
