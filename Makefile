@@ -32,12 +32,13 @@ sanitize: deps
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
 
-# velkor.exe for 64-bit and 32-bit Windows, cross-built with mingw-w64 and statically linked.
+# velkor.exe and velkor-render.exe for 64-bit and 32-bit Windows, cross-built with mingw-w64 and
+# statically linked.
 windows:
 	cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release -DVELKOR_TESTS=OFF -DVELKOR_BENCH=OFF
-	cmake --build build-win64 -j $(JOBS) --target velkor
+	cmake --build build-win64 -j $(JOBS) --target velkor velkor-render
 	cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release -DVELKOR_TESTS=OFF -DVELKOR_BENCH=OFF
-	cmake --build build-win32 -j $(JOBS) --target velkor
+	cmake --build build-win32 -j $(JOBS) --target velkor velkor-render
 
 # The end-to-end console tests against build-win64/velkor.exe under wine.
 # The test harness itself runs natively; a Debug build of it is quicker to make.

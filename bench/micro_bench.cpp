@@ -1,6 +1,8 @@
 // Micro benchmarks of the emulator core, linked against the real library: step throughput on the
 // mixed workload (with and without instruction texts, with and without coverage), decode-only
-// stepping over varied code, REP MOVSB / REP STOSB over a 64 KiB block and the logged port write.
+// stepping over varied code, REP MOVSB / REP STOSB over a 64 KiB block and the logged port write;
+// and the software YM2608 behind velkor-render with every part sounding, alone, resampled, and the
+// resampler alone.
 // The guest code comes from the images in bench/guests, the same ones the whole-program runner uses.
 #include <benchmark/benchmark.h>
 
@@ -20,6 +22,9 @@
 #include "host/opna_board.h"
 #include "host/serial_link.h"
 #include "host/tick_hook.h"
+#include "synth/chip_renderer.h"
+#include "synth/resampler.h"
+#include "synth/ym2608.h"
 
 #ifndef VELKOR_BENCH_GUESTS
 #error "VELKOR_BENCH_GUESTS must name the folder of the guest images"
@@ -177,6 +182,97 @@ void BM_PortWriteLogged(benchmark::State& state) {
     std::filesystem::remove_all(folder, error);
 }
 BENCHMARK(BM_PortWriteLogged);
+
+// ---- The software YM2608 behind velkor-render ---------------------------------------------------
+
+// Writes that set every part of the chip sounding at once: the six FM channels (algorithm 7, every
+// operator a carrier at full level, keyed on), the three SSG tones with noise, the ADPCM-B playing
+// a 1 KiB sample on repeat (written to its memory through the data port first), and the six rhythm
+// instruments.
+template <typename Chip>
+void soundEverything(Chip& chip) {
+    chip.write(0, 0x29, 0x80);  // channels 4-6 on
+    for (int bank = 0; bank < 2; ++bank) {
+        for (uint8_t channel = 0; channel < 3; ++channel) {
+            for (uint8_t op = 0; op < 4; ++op) {
+                const uint8_t slot = static_cast<uint8_t>(op * 4 + channel);
+                chip.write(bank, 0x30 + slot, 0x01);  // detune 0, multiple 1
+                chip.write(bank, 0x40 + slot, 0x00);  // total level 0: loudest
+                chip.write(bank, 0x50 + slot, 0x1F);  // attack rate 31
+                chip.write(bank, 0x60 + slot, 0x00);  // no decay
+                chip.write(bank, 0x70 + slot, 0x00);
+                chip.write(bank, 0x80 + slot, 0x0F);
+            }
+            chip.write(bank, 0xB0 + channel, 0x07);  // algorithm 7, no feedback
+            chip.write(bank, 0xB4 + channel, 0xC0);  // both outputs
+            chip.write(bank, 0xA4 + channel, static_cast<uint8_t>(0x20 + channel));
+            chip.write(bank, 0xA0 + channel, 0x69);
+        }
+    }
+    for (uint8_t key : {0x00, 0x01, 0x02, 0x04, 0x05, 0x06}) chip.write(0, 0x28, static_cast<uint8_t>(0xF0 | key));
+    const uint8_t ssg[] = {0x8E, 0x00, 0x77, 0x00, 0x5F, 0x00, 0x10, 0x30, 0x0F, 0x0F, 0x0F};
+    for (uint8_t reg = 0; reg < sizeof ssg; ++reg) chip.write(0, reg, ssg[reg]);  // tones, noise, mixer, levels
+    // ADPCM-B: memory write mode over addresses 0-1023 (x8 RAM, 32-byte units), the data, then play.
+    chip.write(1, 0x00, 0x01);
+    chip.write(1, 0x00, 0x60);
+    chip.write(1, 0x01, 0x02);
+    chip.write(1, 0x02, 0x00);
+    chip.write(1, 0x03, 0x00);
+    chip.write(1, 0x04, 0x1F);
+    chip.write(1, 0x05, 0x00);
+    for (int i = 0; i < 1024; ++i) chip.write(1, 0x08, static_cast<uint8_t>(i & 1 ? 0x19 : 0x91));
+    chip.write(1, 0x00, 0x00);
+    chip.write(1, 0x01, 0xC2);  // both outputs, x8 RAM
+    chip.write(1, 0x09, 0xBA);  // delta-N: about 16 kHz
+    chip.write(1, 0x0A, 0x49);
+    chip.write(1, 0x0B, 0xFF);  // level
+    chip.write(1, 0x00, 0xB0);  // start, external memory, repeat
+    chip.write(0, 0x11, 0x3F);  // rhythm total level
+    for (uint8_t reg = 0x18; reg <= 0x1D; ++reg) chip.write(0, reg, 0xDF);
+    chip.write(0, 0x10, 0x3F);  // all six instruments
+}
+
+// ChipRenderer (the chip and the resampler) with everything sounding, 0.1 s of audio an iteration;
+// items are output frames, so items per second over the rate is the speed in real time.
+void BM_RenderEverything(benchmark::State& state) {
+    const uint32_t rate = static_cast<uint32_t>(state.range(0));
+    synth::ChipRenderer renderer(synth::kYm2608Clock, rate);
+    soundEverything(renderer);
+    std::vector<float> out(2 * rate / 10);
+    for (auto _ : state) {
+        renderer.render(rate / 10, out.data());
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * (rate / 10));
+}
+BENCHMARK(BM_RenderEverything)->ArgName("rate")->Arg(44100)->Arg(48000)->Unit(benchmark::kMillisecond);
+
+// The chip alone at its own rate (clock / 144), everything sounding: items are chip frames.
+void BM_Ym2608Everything(benchmark::State& state) {
+    synth::Ym2608 chip;
+    soundEverything(chip);
+    constexpr size_t kFrames = 5547;  // 0.1 s at 55466.67 Hz
+    std::vector<float> out(2 * kFrames);
+    for (auto _ : state) {
+        chip.generate(kFrames, out.data());
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * kFrames);
+}
+BENCHMARK(BM_Ym2608Everything)->Unit(benchmark::kMillisecond);
+
+// The resampler alone, from the chip's rate to 44100 Hz: items are output frames.
+void BM_Resample44100(benchmark::State& state) {
+    synth::Resampler resampler(synth::kYm2608Clock, 144, 44100);
+    std::vector<float> in(2 * 8192, 0.25f), out(2 * synth::Resampler::kMaxBlock);
+    for (auto _ : state) {
+        const size_t need = resampler.inputNeeded(synth::Resampler::kMaxBlock);
+        resampler.process(in.data(), need, out.data(), synth::Resampler::kMaxBlock);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * synth::Resampler::kMaxBlock);
+}
+BENCHMARK(BM_Resample44100);
 
 }  // namespace
 

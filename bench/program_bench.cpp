@@ -5,7 +5,8 @@
 // table: workload | figure (median) | target | met?.
 //
 // usage: velkor-bench [--runs N] [--quick] [--no-micro] [--strict]
-//                     [--velkor PATH] [--device PATH] [--micro PATH] [--guests DIR] [--demo FILE]
+//                     [--velkor PATH] [--device PATH] [--render PATH] [--micro PATH] [--guests DIR]
+//                     [--demo FILE]
 //   --demo    the demo driver image (demo/demo.bin of the source tree unless given)
 //   --quick   one short run of everything (for CI: checks that the harness works, in seconds)
 //   --strict  exit with status 1 when a target is missed (otherwise only when a run fails)
@@ -40,6 +41,9 @@
 #endif
 #ifndef VELKOR_DEVICE_BINARY
 #define VELKOR_DEVICE_BINARY ""
+#endif
+#ifndef VELKOR_RENDER_BINARY
+#define VELKOR_RENDER_BINARY ""
 #endif
 #ifndef VELKOR_MICRO_BENCH
 #define VELKOR_MICRO_BENCH ""
@@ -104,6 +108,7 @@ struct Options {
     bool strict = false;
     std::string velkor = VELKOR_BINARY;
     std::string device = VELKOR_DEVICE_BINARY;
+    std::string render = VELKOR_RENDER_BINARY;
     std::string microBench = VELKOR_MICRO_BENCH;
     std::string guests = VELKOR_BENCH_GUESTS;
     std::string demo = VELKOR_DEMO_IMAGE;
@@ -111,7 +116,8 @@ struct Options {
 
 constexpr const char* kUsage =
     "usage: velkor-bench [--runs N] [--quick] [--no-micro] [--strict]\n"
-    "                    [--velkor PATH] [--device PATH] [--micro PATH] [--guests DIR] [--demo FILE]\n";
+    "                    [--velkor PATH] [--device PATH] [--render PATH] [--micro PATH] [--guests DIR]\n"
+    "                    [--demo FILE]\n";
 
 bool parseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
@@ -130,6 +136,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
             options.velkor = argv[++i];
         } else if (arg == "--device" && hasValue) {
             options.device = argv[++i];
+        } else if (arg == "--render" && hasValue) {
+            options.render = argv[++i];
         } else if (arg == "--micro" && hasValue) {
             options.microBench = argv[++i];
         } else if (arg == "--guests" && hasValue) {
@@ -339,6 +347,18 @@ public:
         const pid_t pid = spawnWithFiles(launch);
         const Outcome outcome = waitFor(pid, start, kRunTimeoutSeconds);
         if (outcome.status != 0) throw BenchError(outcome.failure("velkor"));
+        return outcome;
+    }
+
+    // Runs another program of the build (its arguments after the path) in the folder, timed.
+    Outcome runProgram(const ScratchFolder& folder, const std::vector<std::string>& argv) const {
+        Launch launch;
+        launch.argv = argv;
+        launch.folder = folder.path();
+        launch.output = (folder / "program.txt").string();
+        const double start = nowSeconds();
+        const Outcome outcome = waitFor(spawnWithFiles(launch), start, kRunTimeoutSeconds);
+        if (outcome.status != 0) throw BenchError(outcome.failure(argv.at(0)));
         return outcome;
     }
 
@@ -738,6 +758,38 @@ Workload demoRender(int samples) {
             samples};
 }
 
+// velkor-render on the capture the line above makes (demo.s98: 8 s of music), to a 44100 Hz WAV
+// file: the music's length over the whole process's time. The capture is made before the clock
+// starts; the check confirms the WAV file's length (44 header bytes and 4 bytes a frame).
+constexpr uint64_t kDemoWavBytes = 44 + 352800 * 4;
+
+Workload renderDemoCapture(int samples) {
+    auto capture = [](const Bench& b, const ScratchFolder& folder) {
+        b.runVelkor(folder, demoRenderScript(b, folder), "console.txt");
+        return std::vector<std::string>{b.options().render, kDemoCapture, "demo.wav"};
+    };
+    return {"velkor-render demo.s98 demo.wav (the demo's capture, 8 s of music, 44100 Hz)",
+            [capture](const Bench& b) {
+                ScratchFolder folder;
+                b.runProgram(folder, capture(b, folder));
+                std::error_code error;
+                const uintmax_t size = fs::file_size(folder / "demo.wav", error);
+                if (error || size != kDemoWavBytes) {
+                    throw BenchError("demo.wav holds " + std::to_string(error ? 0 : size) + " bytes, expected " +
+                                     std::to_string(kDemoWavBytes));
+                }
+            },
+            [capture](const Bench& b) {
+                ScratchFolder folder;
+                return kDemoSeconds / b.runProgram(folder, capture(b, folder)).seconds;
+            },
+            [](double v) {
+                return format("%.0f × real time", v) + format(" (%.1f ms a run)", 1000 * kDemoSeconds / v);
+            },
+            Target::atLeast(50, ">= 50 × real time"),
+            samples};
+}
+
 // Coverage over every code offset: the session's peak memory.
 Workload coverageMemory() {
     auto session = [](const Bench& b, ScratchFolder& folder) {
@@ -920,20 +972,30 @@ struct MicroRow {
     const char* unit;
     const char* slowerThan;  // reported as how many times this run is faster, or nullptr
     double minimum;          // the target (in bytes or items per second), or 0 for none
+    double realTime;         // items a second of audio has: the figure is then shown as × real time
 };
 
 constexpr const char* kStepPlain = "BM_StepMixed/text:0/coverage:0";
 
+constexpr double kChipRate = 7987200.0 / 144;
+constexpr double kRealTimeTarget = 50;  // velkor-render's chip renders at least 50 × real time
+
 constexpr MicroRow kMicroRows[] = {
-    {"micro: step, mixed workload, text off", kStepPlain, false, "steps/s", nullptr, 0},
+    {"micro: step, mixed workload, text off", kStepPlain, false, "steps/s", nullptr, 0, 0},
     {"micro: step, mixed workload, text formatted on every step", "BM_StepMixed/text:1/coverage:0", false,
-     "steps/s", kStepPlain, 0},
-    {"micro: step, mixed workload, coverage on", "BM_StepMixed/text:0/coverage:1", false, "steps/s", nullptr, 0},
-    {"micro: decode-only step, varied code", "BM_DecodeOnly", false, "steps/s", nullptr, 0},
-    {"micro: REP MOVSB, 64 KiB", "BM_RepMovsb/overlap:0", true, "B/s", nullptr, 1e9},
-    {"micro: REP MOVSB, 64 KiB, overlapping fill (DI = SI + 1)", "BM_RepMovsb/overlap:1", true, "B/s", nullptr, 1e9},
-    {"micro: REP STOSB, 64 KiB", "BM_RepStosb", true, "B/s", nullptr, 1e9},
-    {"micro: portWrite with the port log on", "BM_PortWriteLogged", false, "writes/s", nullptr, 0},
+     "steps/s", kStepPlain, 0, 0},
+    {"micro: step, mixed workload, coverage on", "BM_StepMixed/text:0/coverage:1", false, "steps/s", nullptr, 0, 0},
+    {"micro: decode-only step, varied code", "BM_DecodeOnly", false, "steps/s", nullptr, 0, 0},
+    {"micro: REP MOVSB, 64 KiB", "BM_RepMovsb/overlap:0", true, "B/s", nullptr, 1e9, 0},
+    {"micro: REP MOVSB, 64 KiB, overlapping fill (DI = SI + 1)", "BM_RepMovsb/overlap:1", true, "B/s", nullptr, 1e9, 0},
+    {"micro: REP STOSB, 64 KiB", "BM_RepStosb", true, "B/s", nullptr, 1e9, 0},
+    {"micro: portWrite with the port log on", "BM_PortWriteLogged", false, "writes/s", nullptr, 0, 0},
+    {"micro: software YM2608 resampled to 44100 Hz (ChipRenderer), 6 FM + 3 SSG + ADPCM + rhythm sounding, one core",
+     "BM_RenderEverything/rate:44100", false, "frames/s", nullptr, kRealTimeTarget * 44100, 44100},
+    {"micro: the same at 48000 Hz", "BM_RenderEverything/rate:48000", false, "frames/s", nullptr, 0, 48000},
+    {"micro: software YM2608 alone at its rate (55466.67 Hz), everything sounding", "BM_Ym2608Everything", false,
+     "frames/s", nullptr, 0, kChipRate},
+    {"micro: the resampler alone, 55466.67 Hz to 44100 Hz", "BM_Resample44100", false, "frames/s", nullptr, 0, 44100},
 };
 
 void addMicroRows(const Bench& bench, Table& table) {
@@ -959,6 +1021,12 @@ void addMicroRows(const Bench& bench, Table& table) {
             row.bytes ? threeDigits(value / 1e9) + " G" + row.unit : millionsPerSecond(value, row.unit);
         Target target;
         if (row.minimum > 0) target = Target::atLeast(row.minimum, ">= 1 GB/s");
+        if (row.realTime > 0) {
+            figure = format("%.0f × real time", value / row.realTime) + " (" + figure + ")";
+            if (row.minimum > 0) {
+                target = Target::atLeast(row.minimum, format(">= %.0f × real time", row.minimum / row.realTime));
+            }
+        }
         if (row.slowerThan && rate(row, row.slowerThan) > 0) {
             figure += " (text off is " + format("%.1f", rate(row, row.slowerThan) / value) + " × as fast)";
             target.text = "reported (expect text off >= 10 × as fast)";
@@ -985,7 +1053,8 @@ std::string machineDescription() {
 
 bool checkPrograms(const Options& options) {
     bool good = true;
-    for (const auto& [what, path] : {std::pair{"velkor", options.velkor}, std::pair{"velkor-device", options.device}}) {
+    for (const auto& [what, path] : {std::pair{"velkor", options.velkor}, std::pair{"velkor-device", options.device},
+                                     std::pair{"velkor-render", options.render}}) {
         if (path.empty() || access(path.c_str(), X_OK) != 0) {
             std::fprintf(stderr, "velkor-bench: %s not found at '%s'\n", what, path.c_str());
             good = false;
@@ -1020,6 +1089,7 @@ int main(int argc, char** argv) {
     runWorkload(bench, serialLinkCapture(serial), table);
     runWorkload(bench, waitPacing(bench.sizes().ticks), table);
     runWorkload(bench, demoRender(bench.sizes().startupSamples), table);
+    runWorkload(bench, renderDemoCapture(bench.options().quick ? 1 : 5), table);
     runWorkload(bench, coverageMemory(), table);
     runWorkload(bench, startup(bench.sizes().startupSamples), table);
     runWorkload(bench, processBaseline(bench.sizes().startupSamples), table);

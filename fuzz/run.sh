@@ -12,16 +12,17 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++ -DVELKOR_FUZZ=ON -DVELKOR_TESTS=OFF \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$BUILD" -j "$JOBS" --target step_fuzz interpreter_fuzz device_fuzz
+cmake --build "$BUILD" -j "$JOBS" --target step_fuzz interpreter_fuzz device_fuzz render_fuzz
 
 declare -A EXTRA=(
     [step]="-max_len=256"
     [interpreter]="-max_len=256 -dict=$ROOT/fuzz/interpreter.dict"
     [device]="-max_len=4096"
+    [render]="-max_len=4096"
 )
 
 failed=0
-for target in step interpreter device; do
+for target in step interpreter device render; do
     work="$BUILD/fuzz-run/$target"
     rm -rf "$work"
     mkdir -p "$work/corpus"
