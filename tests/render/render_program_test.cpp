@@ -13,6 +13,7 @@
 
 #include "support/child_process.h"
 #include "support/guest_image.h"
+#include "support/sound_device.h"
 #include "tools/render/capture_reader.h"
 #include "tools/render/render_job.h"
 
@@ -23,8 +24,8 @@ struct RenderRun {
     int status = -1;
 };
 
-RenderRun runRender(const std::vector<std::string>& args, const std::string& dir) {
-    ChildProcess child(VELKOR_RENDER_BINARY, args, {}, dir);
+RenderRun runRender(const std::vector<std::string>& args, const std::string& dir, const EnvList& env = {}) {
+    ChildProcess child(VELKOR_RENDER_BINARY, args, env, dir);
     child.closeInput();
     RenderRun run;
     run.status = child.finish(60000);
@@ -251,10 +252,6 @@ TEST_F(RenderProgram, ErrorsAreOneLineAndANonZeroStatus) {
          "usage: velkor-render IN OUT.wav [--rate 44100|48000]\n"
          "       velkor-render IN --play [--rate 44100|48000]\n",
          2},
-        {{"demo.s98", "--play"},
-         "velkor-render: live output (--play) is not built into this build; render to a file instead: "
-         "velkor-render IN OUT.wav\n",
-         1},
     };
     for (const Case& c : cases) {
         const RenderRun run = runRender(c.args, dir());
@@ -282,6 +279,23 @@ TEST_F(RenderProgram, ErrorsAreOneLineAndANonZeroStatus) {
     const RenderRun input = runRender({"folder.s98", "out.wav"}, dir());
     EXPECT_EQ(input.out, "velkor-render: cannot read folder.s98: Is a directory\n");
     EXPECT_EQ(input.status, 1);
+}
+
+// --play with no sound device: one line saying why, and a non-zero status.
+TEST_F(RenderProgram, PlayWithoutASoundDeviceSaysWhyInOneLine) {
+    const RenderRun run = runRender({"demo.s98", "--play"}, dir(), soundDeviceEnv(dir(), SoundDevice::none));
+    const std::string why = kLiveAudioBuiltIn ? "no sound output device" : "live output is not built in";
+    EXPECT_EQ(run.out.rfind("velkor-render: cannot play: " + why, 0), 0u) << run.out;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
+    EXPECT_EQ(run.status, 1);
+}
+
+// --play into a device: the whole capture goes to it, and nothing is said.
+TEST_F(RenderProgram, PlayRendersTheCaptureIntoTheSoundDevice) {
+    if (!kLiveAudioBuiltIn) GTEST_SKIP() << "this build has no live output";
+    const RenderRun run = runRender({"demo.s98", "--play"}, dir(), soundDeviceEnv(dir(), SoundDevice::null));
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.status, 0);
 }
 
 TEST_F(RenderProgram, HelpGoesToStandardOutput) {

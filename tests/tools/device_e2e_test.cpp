@@ -195,7 +195,7 @@ TEST_F(DeviceProgram, RejectsABadCommandLine) {
     for (const auto& args : commandLines) {
         ChildProcess child(VELKOR_DEVICE_BINARY, args, {}, dir);
         EXPECT_EQ(child.finish(5000), 2) << args[0];
-        EXPECT_EQ(child.output(), "usage: velkor-device [PATH] [--answer HH] [--vgm FILE] [--s98 FILE] [--log FILE]\n") << args[0];
+        EXPECT_EQ(child.output(), "usage: velkor-device [PATH] [--answer HH] [--vgm FILE] [--s98 FILE] [--wav FILE] [--play] [--log FILE]\n") << args[0];
     }
     EXPECT_FALSE(linkExists());
 }

@@ -1,6 +1,7 @@
 // velkor-device: a software YM2608 on a pseudo-terminal. It answers velkor's serial protocol like
-// the real device, keeps the chip's register images, and can capture the register stream as VGM
-// and S98 files and log every message. Users without the hardware run it, then point velkor's COM port at
+// the real device, keeps the chip's register images, can capture the register stream as VGM and
+// S98 files, render it with the software YM2608 to a WAV file or the sound card, and log every
+// message. Users without the hardware run it, then point velkor's COM port at
 // its path (VELKOR_COM3=./opna velkor).
 #include <fcntl.h>
 #include <poll.h>
@@ -21,13 +22,14 @@
 
 #include "tools/device/device_protocol.h"
 #include "tools/device/arrival_capture.h"
+#include "tools/device/device_sound.h"
 
 namespace {
 
 using device::Event;
 using device::EventKind;
 
-constexpr const char* kUsage = "usage: velkor-device [PATH] [--answer HH] [--vgm FILE] [--s98 FILE] [--log FILE]\n";
+constexpr const char* kUsage = "usage: velkor-device [PATH] [--answer HH] [--vgm FILE] [--s98 FILE] [--wav FILE] [--play] [--log FILE]\n";
 constexpr uint8_t kDefaultAnswer = 0x5A;
 constexpr int kPollTimeoutMs = 100;   // bounds the delay of a signal that lands just before poll
 constexpr long kIdlePollNs = 10000000;  // 10 ms while nobody holds the other side
@@ -69,6 +71,8 @@ struct Options {
     uint8_t answer = kDefaultAnswer;
     std::string vgmPath;
     std::string s98Path;
+    std::string wavPath;
+    bool play = false;
     std::string logPath;
 };
 
@@ -94,6 +98,10 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             options.vgmPath = argv[++i];
         } else if (arg == "--s98" && hasValue) {
             options.s98Path = argv[++i];
+        } else if (arg == "--wav" && hasValue) {
+            options.wavPath = argv[++i];
+        } else if (arg == "--play") {
+            options.play = true;
         } else if (arg == "--log" && hasValue) {
             options.logPath = argv[++i];
         } else if (!arg.empty() && arg[0] != '-' && !pathGiven) {
@@ -171,8 +179,9 @@ void removeLink(const std::string& path, const std::string& target) {
 
 class Device {
 public:
-    Device(int master, uint8_t answer, std::FILE* log, device::ArrivalCapture& capture, double start)
-        : master_(master), answer_(answer), log_(log), capture_(capture), start_(start) {}
+    Device(int master, uint8_t answer, std::FILE* log, device::ArrivalCapture& capture, device::DeviceSound& sound,
+           double start)
+        : master_(master), answer_(answer), log_(log), capture_(capture), sound_(sound), start_(start) {}
 
     // Reads what the line holds. Returns false once the other side has hung up after using the
     // line; until someone has used it, a hang-up only means nobody is there yet.
@@ -188,6 +197,7 @@ private:
     uint8_t answer_;
     std::FILE* log_;
     device::ArrivalCapture& capture_;
+    device::DeviceSound& sound_;
     double start_;
     device::ProtocolReader reader_;
     bool used_ = false;
@@ -219,10 +229,12 @@ void Device::handle(const Event& event, double now) {
         case EventKind::WriteA0:
             logLine(now, "A0 %02x %02x", event.reg, event.value);
             capture_.addWrite(now, capture::Bank::A0, event.reg, event.value);
+            sound_.addWrite(now, capture::Bank::A0, event.reg, event.value);
             break;
         case EventKind::WriteA1:
             logLine(now, "A1 %02x %02x", event.reg, event.value);
             capture_.addWrite(now, capture::Bank::A1, event.reg, event.value);
+            sound_.addWrite(now, capture::Bank::A1, event.reg, event.value);
             break;
         case EventKind::Reset:
             answerReset();
@@ -278,6 +290,16 @@ int runDevice(const Options& options) {
         std::fprintf(stderr, "velkor-device: cannot create %s: %s\n", options.s98Path.c_str(), std::strerror(errno));
         return 1;
     }
+    device::DeviceSound sound;
+    std::string soundError;
+    if (!options.wavPath.empty() && !sound.openWav(options.wavPath, soundError)) {
+        std::fprintf(stderr, "velkor-device: %s\n", soundError.c_str());
+        return 1;
+    }
+    // No sound card is no reason to stop: the captures and the WAV file go on.
+    if (options.play && !sound.openPlayback(soundError)) {
+        std::fprintf(stderr, "velkor-device: not playing live: %s\n", soundError.c_str());
+    }
     std::FILE* log = nullptr;
     if (!options.logPath.empty() && !(log = std::fopen(options.logPath.c_str(), "w"))) {
         std::fprintf(stderr, "velkor-device: cannot create %s: %s\n", options.logPath.c_str(), std::strerror(errno));
@@ -297,7 +319,7 @@ int runDevice(const Options& options) {
     std::printf("velkor-device: listening on %s\n", options.path.c_str());
     std::fflush(stdout);
 
-    Device device(terminal->master, options.answer, log, capture, start);
+    Device device(terminal->master, options.answer, log, capture, sound, start);
     serve(device, terminal->master);
 
     const double end = monotonicSeconds();
@@ -305,11 +327,11 @@ int runDevice(const Options& options) {
     close(terminal->master);
     if (log) std::fclose(log);
     const bool captured = capture.finish(end);
+    const bool sounded = sound.finish(end, soundError);
     device.printSummary(end);
-    if (!captured) {
-        std::fprintf(stderr, "velkor-device: writing the capture failed\n");
-        return 1;
-    }
+    if (!captured) std::fprintf(stderr, "velkor-device: writing the capture failed\n");
+    if (!sounded) std::fprintf(stderr, "velkor-device: %s\n", soundError.c_str());
+    if (!captured || !sounded) return 1;
     return 0;
 }
 
