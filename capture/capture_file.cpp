@@ -59,6 +59,7 @@ void CaptureFile::setHeaderWord(size_t offset, uint32_t value) {
 
 bool CaptureFile::flush() {
     if (!file_ || failed_) return false;
+    if (pending_.empty() && headerWords_.empty()) return true;  // the file on disk is already complete
     // Commands and trailer in one write, at the place of the old trailer.
     const size_t commands = pending_.size();
     pending_.insert(pending_.end(), trailer_.begin(), trailer_.end());

@@ -42,10 +42,12 @@ public:
     void setHeaderWord(size_t offset, uint32_t value);
 
     // Writes the pending commands, the trailer and the header words. False once any write failed:
-    // the file then stays as the last good flush left it.
+    // the file then stays as the last good flush left it. With nothing new it writes nothing.
     bool flush();
     // Flushes and closes; false when anything failed since open.
     bool close();
+    // Commands taken since the last flush.
+    bool hasPending() const { return !pending_.empty(); }
 
     bool failed() const { return failed_; }
     int error() const { return error_; }

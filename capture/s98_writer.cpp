@@ -67,14 +67,16 @@ Status S98Writer::write(Bank bank, uint8_t reg, uint8_t value) {
 }
 
 bool S98Writer::flush() {
-    file_.setHeaderWord(kOffsetTag, static_cast<uint32_t>(file_.dataEndAfterFlush() + 1));
+    // The tag moves only with new commands.
+    if (file_.hasPending()) file_.setHeaderWord(kOffsetTag, static_cast<uint32_t>(file_.dataEndAfterFlush() + 1));
     return file_.flush();
 }
 
 bool S98Writer::finish() {
     if (!file_.isOpen()) return false;
     const bool synced = emitSyncs() != Status::failed;  // full still leaves a valid file
-    return flush() && file_.close() && synced;
+    const bool flushed = flush();  // the header word; close has nothing more to write
+    return file_.close() && flushed && synced;
 }
 
 Status S98Writer::emitSyncs() {

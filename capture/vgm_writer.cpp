@@ -65,15 +65,19 @@ Status VgmWriter::write(Bank bank, uint8_t reg, uint8_t value) {
 }
 
 bool VgmWriter::flush() {
-    file_.setHeaderWord(kOffsetEof, static_cast<uint32_t>(file_.sizeAfterFlush() - 4));
-    file_.setHeaderWord(kOffsetTotalSamples, static_cast<uint32_t>(emitted_));
+    // The size and the sample count change only with new commands.
+    if (file_.hasPending()) {
+        file_.setHeaderWord(kOffsetEof, static_cast<uint32_t>(file_.sizeAfterFlush() - 4));
+        file_.setHeaderWord(kOffsetTotalSamples, static_cast<uint32_t>(emitted_));
+    }
     return file_.flush();
 }
 
 bool VgmWriter::finish() {
     if (!file_.isOpen()) return false;
     const bool waited = emitWait() != Status::failed;  // full still leaves a valid file
-    return flush() && file_.close() && waited;
+    const bool flushed = flush();  // the header words; close has nothing more to write
+    return file_.close() && flushed && waited;
 }
 
 // Spends the wait greedily, each step with the command that covers the most of what is left in

@@ -4,9 +4,9 @@
 
 #include <cmath>
 #include <filesystem>
-#include <numbers>
 
 #include "support/child_process.h"
+#include "support/fm_signal.h"
 #include "support/guest_image.h"
 #include "synth/chip_renderer.h"
 #include "tools/render/capture_reader.h"
@@ -47,15 +47,7 @@ const std::vector<Note> kBass = {
 
 // The amplitude of the component at frequency over samples [begin, end) (Hann window).
 double amplitudeAt(const std::vector<float>& mono, double frequency, size_t begin, size_t end) {
-    double re = 0, im = 0, weight = 0;
-    for (size_t i = begin; i < end; ++i) {
-        const double w = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * (i - begin) / (end - begin));
-        const double phase = 2 * std::numbers::pi * frequency * i / kRate;
-        re += w * mono[i] * std::cos(phase);
-        im += w * mono[i] * std::sin(phase);
-        weight += w;
-    }
-    return 2 * std::hypot(re, im) / weight;
+    return fmtest::amplitudeAt(mono, frequency, begin, end, kRate);
 }
 
 // The strongest frequency within 3 % of around, in steps of 0.1 %.

@@ -78,13 +78,13 @@ void setUpSingleCarrier(synth::FmEngine& fm, const OperatorVoice& voice, int fnu
     setPitch(fm, 0, fnum, block);
 }
 
-double amplitudeAt(const std::vector<float>& samples, double frequency, size_t begin, size_t end) {
+double amplitudeAt(const std::vector<float>& samples, double frequency, size_t begin, size_t end, double rate) {
     end = endOr(end, samples.size());
     const size_t n = end - begin;
     double re = 0, im = 0, windowSum = 0;
     for (size_t i = 0; i < n; ++i) {
         const double w = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / (n - 1));
-        const double angle = 2 * std::numbers::pi * frequency * i / kSampleRate;
+        const double angle = 2 * std::numbers::pi * frequency * i / rate;
         re += w * samples[begin + i] * std::cos(angle);
         im += w * samples[begin + i] * std::sin(angle);
         windowSum += w;

@@ -50,7 +50,8 @@ std::vector<float> renderLeft(synth::FmEngine& fm, int samples);
 void setUpSingleCarrier(synth::FmEngine& fm, const OperatorVoice& voice, int fnum, int block);
 
 // The amplitude of the component at frequency (Hann window; a sine of amplitude A gives A).
-double amplitudeAt(const std::vector<float>& samples, double frequency, size_t begin = 0, size_t end = 0);
+double amplitudeAt(const std::vector<float>& samples, double frequency, size_t begin = 0, size_t end = 0,
+                   double rate = kSampleRate);
 // The mean frequency from the first to the last rising zero crossing (linearly interpolated).
 double zeroCrossingFrequency(const std::vector<float>& samples, size_t begin = 0, size_t end = 0);
 // The peak level in dB (full scale 0 dB) of each window of the given length; -200 for silence.

@@ -342,10 +342,7 @@ TEST(AdpcmBThroughTheChip, BankA1Registers00To10ReachTheAdpcm) {
     chip.write(1, 0x0A, 0x80);
     chip.write(1, 0x0B, 0xFF);
     chip.write(1, 0x00, 0xA0);
-    std::vector<float> frames(2 * 4000);
-    chip.generate(4000, frames.data());
-    std::vector<float> left;
-    for (size_t i = 0; i < 4000; ++i) left.push_back(frames[2 * i]);
+    const std::vector<float> left = leftChannel(chip, 4000);
     EXPECT_GT(toneAmplitude(left, 500.0), 0.01);  // half rate: the 1 kHz sine at 500 Hz
 }
 

@@ -224,10 +224,7 @@ TEST(RhythmThroughTheChip, BankA0Registers10To1FReachTheRhythm) {
     chip.write(0, 0x11, 63);
     chip.write(0, 0x18, 0xDF);
     chip.write(0, 0x10, 0x01);
-    std::vector<float> frames(2 * 2000);
-    chip.generate(2000, frames.data());
-    std::vector<float> left;
-    for (size_t i = 0; i < 2000; ++i) left.push_back(frames[2 * i]);
+    const std::vector<float> left = leftChannel(chip, 2000);
     EXPECT_GT(rms(left, 0, left.size()), 0.01);
 }
 

@@ -71,6 +71,16 @@ inline double rms(const std::vector<float>& x, size_t begin, size_t end) {
     return std::sqrt(sum / static_cast<double>(end - begin));
 }
 
+// The left channel of the chip's next `frames` frames, from frame `from` on.
+template <typename Chip>
+std::vector<float> leftChannel(Chip& chip, size_t frames, size_t from = 0) {
+    std::vector<float> stereo(2 * frames);
+    chip.generate(frames, stereo.data());
+    std::vector<float> left;
+    for (size_t i = from; i < frames; ++i) left.push_back(stereo[2 * i]);
+    return left;
+}
+
 // The mean absolute difference of successive samples: zero for silence and for DC.
 inline double activity(const std::vector<float>& x, size_t begin = 0) {
     if (x.size() < begin + 2) return 0;

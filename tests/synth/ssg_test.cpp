@@ -331,10 +331,7 @@ TEST(SsgThroughTheChip, BankA0Registers00To0FReachTheSsg) {
     chip.write(0, 0x00, 100);
     chip.write(0, 0x07, 0x3E);
     chip.write(0, 0x08, 15);
-    std::vector<float> frames(2 * 12000);
-    chip.generate(12000, frames.data());
-    std::vector<float> left;
-    for (size_t i = 4000; i < 12000; ++i) left.push_back(frames[2 * i]);
+    const std::vector<float> left = leftChannel(chip, 12000, 4000);
     EXPECT_GT(toneAmplitude(left, kMasterClock / (64.0 * 100)), 0.01);
 }
 

@@ -9,33 +9,9 @@
 #include "support/guest_image.h"
 #include "support/register_streams.h"
 #include "support/sound_device.h"
+#include "support/wav_test_reader.h"
 
 namespace {
-
-struct WavSound {
-    uint32_t rate = 0;
-    size_t frames = 0;
-    double peak = 0;
-};
-
-uint32_t le(const std::string& bytes, size_t at, int size) {
-    uint32_t value = 0;
-    for (int i = 0; i < size; ++i) value |= uint32_t{static_cast<uint8_t>(bytes.at(at + i))} << (8 * i);
-    return value;
-}
-
-// The rate, length and loudest sample of a 16-bit stereo WAV file with a 44-byte header.
-WavSound readWav(const std::string& file) {
-    WavSound wav;
-    if (file.size() < 44 || file.compare(0, 4, "RIFF") != 0) return wav;
-    wav.rate = le(file, 24, 4);
-    wav.frames = le(file, 40, 4) / 4;
-    for (size_t at = 44; at + 1 < file.size(); at += 2) {
-        const auto sample = static_cast<int16_t>(le(file, at, 2));
-        wav.peak = std::max(wav.peak, std::fabs(sample / 32768.0));
-    }
-    return wav;
-}
 
 // velkor plays the demo at 1 ms a tick (1.6 s of music) into velkor-device started with args.
 std::string playDemoInto(const std::string& dir, std::vector<std::string> args, const EnvList& env) {
@@ -50,12 +26,14 @@ std::string playDemoInto(const std::string& dir, std::vector<std::string> args, 
 }
 
 void expectDemoMusic(const std::string& path) {
-    const WavSound wav = readWav(readFile(path));
+    const Wav wav = readWav(readFile(path));
     EXPECT_EQ(wav.rate, 44100u);
     // From the first write to the last, plus at most the one-second tail.
-    EXPECT_GT(wav.frames, static_cast<size_t>(1.55 * 44100));
-    EXPECT_LT(wav.frames, static_cast<size_t>(3.0 * 44100));
-    EXPECT_GT(wav.peak, 0.02);
+    EXPECT_GT(wav.frames(), static_cast<size_t>(1.55 * 44100));
+    EXPECT_LT(wav.frames(), static_cast<size_t>(3.0 * 44100));
+    int peak = 0;
+    for (const int16_t sample : wav.samples) peak = std::max(peak, std::abs(int{sample}));
+    EXPECT_GT(peak / 32768.0, 0.02);
 }
 
 TEST(DeviceSound, TheDemoIsRenderedToAWavFileAndPlayedLive) {

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -20,10 +19,7 @@ namespace {
 
 constexpr size_t kBlockFrames = DeviceSound::kRate / 100;  // 10 ms
 
-uint64_t framesAt(double seconds) {
-    const double frames = std::round(seconds * DeviceSound::kRate);
-    return frames > 0 ? static_cast<uint64_t>(frames) : 0;
-}
+uint64_t framesAt(double seconds) { return unitsIn(seconds, DeviceSound::kRate); }
 
 struct TimedWrite {
     uint64_t frame;
@@ -40,11 +36,10 @@ public:
     bool open(const std::string& path, std::string& error) { return file_.open(path, DeviceSound::kRate, error); }
 
     void renderUntil(uint64_t frame) {
-        std::vector<float> block(2 * kBlockFrames);
         while (!failed_ && chip_.framesRendered() < frame) {
             const size_t count = static_cast<size_t>(std::min<uint64_t>(kBlockFrames, frame - chip_.framesRendered()));
-            chip_.render(count, block.data());
-            failed_ = !file_.write(block.data(), count);
+            chip_.render(count, block_.data());
+            failed_ = !file_.write(block_.data(), count);
         }
     }
     void write(int bank, uint8_t reg, uint8_t value) { chip_.write(bank, reg, value); }
@@ -59,6 +54,7 @@ public:
 private:
     synth::ChipRenderer chip_;
     render::WavWriter file_;
+    std::vector<float> block_ = std::vector<float>(2 * kBlockFrames);
     bool failed_ = false;
 };
 
@@ -179,29 +175,24 @@ bool DeviceSound::openPlayback(std::string& reason) {
 }
 
 void DeviceSound::addWrite(double seconds, capture::Bank bank, uint8_t reg, uint8_t value) {
-    if (!started_) {
-        started_ = true;
-        origin_ = seconds;
-    }
-    lastWrite_ = seconds;
+    const double elapsed = timeline_.arrive(seconds);
     const int bankNumber = bank == capture::Bank::A0 ? 0 : 1;
     if (wav_) {
-        wav_->renderUntil(framesAt(seconds - origin_));
+        wav_->renderUntil(framesAt(elapsed));
         wav_->write(bankNumber, reg, value);
     }
     if (live_) live_->add(live_->frameOf(seconds), bankNumber, reg, value);
 }
 
 bool DeviceSound::finish(double endSeconds, std::string& error) {
-    const double end = started_ ? std::min(endSeconds, lastWrite_ + kTailSeconds) : endSeconds;
+    const bool started = timeline_.started();
     if (live_) {
         // What is queued plays out, and the release of the last notes up to the tail.
-        const double tail = started_ ? std::max(0.0, lastWrite_ + kTailSeconds - endSeconds) : 0.0;
-        live_->stop(started_ ? live_->frameOfNow() + framesAt(tail) : 0);
+        live_->stop(started ? live_->frameOfNow() + framesAt(timeline_.tailLeft(endSeconds)) : 0);
         live_.reset();
     }
     if (!wav_) return true;
-    if (started_) wav_->renderUntil(framesAt(end - origin_));
+    if (started) wav_->renderUntil(framesAt(timeline_.endFromStart(endSeconds)));
     const bool good = wav_->finish(error);
     wav_.reset();
     return good;

@@ -1,12 +1,13 @@
 #pragma once
 // velkor-device's sound: what it receives, rendered by the software YM2608 on its arrival
-// timeline, to a WAV file (--wav) and live through the sound card (--play). As for the captures,
-// the first register write is time 0 and the sound ends at most one second after the last one.
+// timeline (the captures' ArrivalTimeline), to a WAV file (--wav) and live through the sound card
+// (--play).
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "capture/status.h"
+#include "tools/device/arrival_timeline.h"
 
 namespace device {
 
@@ -16,7 +17,6 @@ class WavRendering;
 class DeviceSound {
 public:
     static constexpr uint32_t kRate = 44100;
-    static constexpr double kTailSeconds = 1.0;
 
     DeviceSound();
     ~DeviceSound();
@@ -37,9 +37,7 @@ public:
 private:
     std::unique_ptr<WavRendering> wav_;
     std::unique_ptr<LivePlayback> live_;
-    bool started_ = false;
-    double origin_ = 0;
-    double lastWrite_ = 0;
+    ArrivalTimeline timeline_;
 };
 
 }  // namespace device
