@@ -14,6 +14,11 @@ struct TickHook;
 constexpr uint32_t kMemorySize = 0x100000;
 constexpr uint32_t kAddressMask = 0xFFFFF;
 
+// Which processor the session runs: this system's own semantics (the default), or the 8086's as the
+// hardware behaves (stack, address wrapping, every flag, signed multiply and divide, the divide
+// fault, BCD and the undocumented forms).
+enum class CpuMode : uint8_t { standard, exact };
+
 // Segment override selected by a prefix byte.
 enum SegOverride : uint8_t { kSegNone = 0, kSegDs = 1, kSegCs = 2, kSegEs = 3, kSegSs = 4 };
 
@@ -54,6 +59,8 @@ struct Cpu {
     char regText[16] = {};
     char traceText[16] = {};
 
+    CpuMode mode = CpuMode::standard;
+
     uint8_t waitLoopCancel = 0;
     uint8_t decodeOnly = 0;
     // Whether the instruction texts are formatted. Executing without anyone reading the text skips
@@ -76,6 +83,9 @@ void resetCpu(Cpu& cpu);
 
 // 16-bit FLAGS word: OF bit 11, DF 10, IF 9, TF 8, SF 7, ZF 6, AF 4, PF 2, CF 0.
 uint16_t packFlags(const Cpu& cpu);
+// The word as the 8086 stores it: the same bits, with bit 1 and bits 12-15 always set.
+constexpr uint16_t kFlagsAlwaysSet8086 = 0xF002;
+inline uint16_t packFlags8086(const Cpu& cpu) { return packFlags(cpu) | kFlagsAlwaysSet8086; }
 void unpackFlags(Cpu& cpu, uint16_t word);
 
 // Segment registers by 2-bit number (ES CS SS DS), as instructions name them; 4-7 alias 0-3.
