@@ -52,6 +52,7 @@ struct Cpu {
     uint32_t result = 0;
     uint32_t eaOffset = 0;
     uint32_t eaLinear = 0;
+    uint32_t eaBase = 0;  // segment * 16 of the last memory operand (the exact mode wraps inside it)
     const char* ptrText = "";
     const char* segText = "";
     char asmText[64] = {};

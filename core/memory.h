@@ -47,3 +47,25 @@ inline uint16_t fetchWord(Cpu& cpu) {
     cpu.ip = static_cast<uint16_t>(cpu.ip + 2);
     return value;
 }
+
+// ---- The 8086's own addressing: an offset wraps inside its segment, so a word at offset 0xFFFF
+// takes its high byte from offset 0x0000 of the same segment. `base` is segment * 16.
+
+inline uint32_t wrappedLinear(uint32_t base, uint32_t offset) { return (base + (offset & 0xFFFF)) & kAddressMask; }
+
+inline uint16_t readWordWrapped(const Cpu& cpu, uint32_t base, uint32_t offset) {
+    return static_cast<uint16_t>(readByteLinear(cpu, wrappedLinear(base, offset)) |
+                                 readByteLinear(cpu, wrappedLinear(base, offset + 1)) << 8);
+}
+
+inline void writeWordWrapped(Cpu& cpu, uint32_t base, uint32_t offset, uint16_t value) {
+    writeByteLinear(cpu, wrappedLinear(base, offset), static_cast<uint8_t>(value));
+    writeByteLinear(cpu, wrappedLinear(base, offset + 1), static_cast<uint8_t>(value >> 8));
+}
+
+// A 16-bit immediate whose second byte lies past offset 0xFFFF comes from offset 0000 of CS.
+inline uint16_t fetchWordWrapped(Cpu& cpu) {
+    const uint16_t value = readWordWrapped(cpu, linearOf(cpu.cs, 0), cpu.ip);
+    cpu.ip = static_cast<uint16_t>(cpu.ip + 2);
+    return value;
+}

@@ -31,12 +31,13 @@ uint16_t defaultSegment(const Cpu& cpu, unsigned mod, unsigned rm) {
 }
 
 // Computes eaOffset, eaLinear and linear for a memory operand (mod 0 to 2), taking any displacement.
+template <class M>
 void computeAddress(Cpu& cpu) {
     const unsigned mod = cpu.modField;
     const unsigned rm = cpu.rmField;
     uint32_t offset;
     if (mod == 0 && rm == 6) {
-        cpu.imm16 = fetchWord(cpu);
+        cpu.imm16 = M::fetchWord(cpu);
         offset = cpu.imm16;
     } else {
         offset = baseSum(cpu, rm);
@@ -44,13 +45,11 @@ void computeAddress(Cpu& cpu) {
             cpu.imm8 = fetchByte(cpu);
             offset += static_cast<uint32_t>(static_cast<int8_t>(cpu.imm8));
         } else if (mod == 2) {
-            cpu.imm16 = fetchWord(cpu);
+            cpu.imm16 = M::fetchWord(cpu);
             offset += cpu.imm16;
         }
     }
-    cpu.eaOffset = offset;
-    cpu.eaLinear = linearOf(segmentOrOverride(cpu, defaultSegment(cpu, mod, rm)), offset);
-    cpu.linear = cpu.eaLinear;
+    M::setOperandAddress(cpu, linearOf(segmentOrOverride(cpu, defaultSegment(cpu, mod, rm)), 0), offset);
 }
 
 void noteDataAccess(Cpu& cpu) {
@@ -59,21 +58,26 @@ void noteDataAccess(Cpu& cpu) {
 
 }  // namespace
 
+template <class M>
 void decodeMemoryByte(Cpu& cpu) {
-    computeAddress(cpu);
+    computeAddress<M>(cpu);
     cpu.regValue = getReg8(cpu, cpu.regField);
     cpu.rmValue = readByteLinear(cpu, cpu.linear);
     setTrace(cpu, "(%05x:%02x)", cpu.linear, cpu.rmValue);
     noteDataAccess(cpu);
 }
 
+template <class M>
 void decodeMemoryWord(Cpu& cpu) {
-    computeAddress(cpu);
+    computeAddress<M>(cpu);
     cpu.regValue = getReg16(cpu, cpu.regField);
-    cpu.rmValue = readWordLinear(cpu, cpu.linear);
+    cpu.rmValue = M::readOperandWord(cpu, 0);
     setTrace(cpu, "(%05x:%04x)", cpu.linear, cpu.rmValue);
     noteDataAccess(cpu);
 }
+
+VELKOR_FOR_BOTH_MODES(decodeMemoryByte)
+VELKOR_FOR_BOTH_MODES(decodeMemoryWord)
 
 namespace {
 

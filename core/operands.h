@@ -5,6 +5,7 @@
 
 #include "core/cpu.h"
 #include "core/memory.h"
+#include "core/modes.h"
 #include "disasm/text.h"
 
 inline bool rmIsRegister(const Cpu& cpu) { return cpu.modField == 3; }
@@ -19,22 +20,25 @@ inline void fetchModRm(Cpu& cpu) {
 
 // The memory-operand half of decodeRmByte/decodeRmWord (mod 0 to 2), out of line: it takes the
 // displacement, computes the address, reads, notes the access.
-void decodeMemoryByte(Cpu& cpu);
-void decodeMemoryWord(Cpu& cpu);
+template <class M> void decodeMemoryByte(Cpu& cpu);
+template <class M> void decodeMemoryWord(Cpu& cpu);
 
 // Fetches the ModR/M byte (and displacement), computes the operand address, reads the r/m operand
 // into rmValue and the reg operand into regValue, notes a memory operand in traceText and
 // DataCoverage. Byte and word variants. The register case is inline: it is most of what runs.
+// StandardMode unless a mode is named.
+template <class M = StandardMode>
 inline void decodeRmByte(Cpu& cpu) {
     fetchModRm(cpu);
-    if (!rmIsRegister(cpu)) return decodeMemoryByte(cpu);
+    if (!rmIsRegister(cpu)) return decodeMemoryByte<M>(cpu);
     cpu.rmValue = getReg8(cpu, cpu.rmField);
     cpu.regValue = getReg8(cpu, cpu.regField);
 }
 
+template <class M = StandardMode>
 inline void decodeRmWord(Cpu& cpu) {
     fetchModRm(cpu);
-    if (!rmIsRegister(cpu)) return decodeMemoryWord(cpu);
+    if (!rmIsRegister(cpu)) return decodeMemoryWord<M>(cpu);
     cpu.rmValue = getReg16(cpu, cpu.rmField);
     cpu.regValue = getReg16(cpu, cpu.regField);
     cpu.linear = cpu.rmValue;
@@ -49,11 +53,12 @@ inline void storeRmByte(Cpu& cpu) {
     }
 }
 
+template <class M = StandardMode>
 inline void storeRmWord(Cpu& cpu) {
     if (rmIsRegister(cpu)) {
         setReg16(cpu, cpu.rmField, static_cast<uint16_t>(cpu.result));
     } else {
-        writeWordLinear(cpu, cpu.linear, static_cast<uint16_t>(cpu.result));
+        M::writeOperandWord(cpu, static_cast<uint16_t>(cpu.result));
     }
 }
 

@@ -6,8 +6,10 @@
 #include "core/cpu.h"
 #include "core/flags.h"
 #include "core/memory.h"
+#include "core/modes.h"
 #include "core/operands.h"
 #include "disasm/text.h"
+#include "exec/exact_decimal.h"
 #include "exec/handlers.h"
 
 namespace {
@@ -23,32 +25,32 @@ enum Width : bool { kByte = false, kWord = true };
 // before any flag changes; the carry-in is part of the result only, so the overflow rule sees the
 // true op2. A borrow wraps the 32-bit slot to its two's complement, which the subtraction rule
 // reads as negative.
-template <AluOp op, Width width>
+template <AluOp op, Width width, class M>
 void applyAlu(Cpu& cpu, uint32_t op1, uint32_t op2) {
     if constexpr (op == kAluAdd || op == kAluAdc) {
         cpu.result = op == kAluAdc ? op1 + op2 + cpu.cfFlag : op1 + op2;
-        width == kWord ? flagsAdd16(cpu, op1, op2, cpu.result) : flagsAdd8(cpu, op1, op2, cpu.result);
+        M::flagsAdd(cpu, width, op1, op2, cpu.result);
     } else if constexpr (op == kAluSbb || op == kAluSub || op == kAluCmp) {
         cpu.result = op == kAluSbb ? op1 - op2 - cpu.cfFlag : op1 - op2;
-        width == kWord ? flagsSub16(cpu, op1, op2, cpu.result) : flagsSub8(cpu, op1, op2, cpu.result);
+        M::flagsSub(cpu, width, op1, op2, cpu.result);
     } else {
         cpu.result = op == kAluOr ? (op1 | op2) : op == kAluAnd ? (op1 & op2) : (op1 ^ op2);
-        width == kWord ? flagsLogic16(cpu, cpu.result) : flagsLogic8(cpu, cpu.result);
+        M::flagsLogic(cpu, width, cpu.result);
     }
 }
 
 // The immediate groups take the operation from the reg field at run time.
-template <Width width>
+template <Width width, class M>
 void computeAlu(Cpu& cpu, unsigned op, uint32_t op1, uint32_t op2) {
     switch (op) {
-        case kAluAdd: applyAlu<kAluAdd, width>(cpu, op1, op2); break;
-        case kAluOr: applyAlu<kAluOr, width>(cpu, op1, op2); break;
-        case kAluAdc: applyAlu<kAluAdc, width>(cpu, op1, op2); break;
-        case kAluSbb: applyAlu<kAluSbb, width>(cpu, op1, op2); break;
-        case kAluAnd: applyAlu<kAluAnd, width>(cpu, op1, op2); break;
-        case kAluSub: applyAlu<kAluSub, width>(cpu, op1, op2); break;
-        case kAluXor: applyAlu<kAluXor, width>(cpu, op1, op2); break;
-        default: applyAlu<kAluCmp, width>(cpu, op1, op2); break;
+        case kAluAdd: applyAlu<kAluAdd, width, M>(cpu, op1, op2); break;
+        case kAluOr: applyAlu<kAluOr, width, M>(cpu, op1, op2); break;
+        case kAluAdc: applyAlu<kAluAdc, width, M>(cpu, op1, op2); break;
+        case kAluSbb: applyAlu<kAluSbb, width, M>(cpu, op1, op2); break;
+        case kAluAnd: applyAlu<kAluAnd, width, M>(cpu, op1, op2); break;
+        case kAluSub: applyAlu<kAluSub, width, M>(cpu, op1, op2); break;
+        case kAluXor: applyAlu<kAluXor, width, M>(cpu, op1, op2); break;
+        default: applyAlu<kAluCmp, width, M>(cpu, op1, op2); break;
     }
 }
 
@@ -58,15 +60,12 @@ void setAl(Cpu& cpu, uint32_t value) { setReg8(cpu, 0, static_cast<uint8_t>(valu
 uint32_t signExtendByte(uint8_t value) { return value < 0x80 ? value : (value | 0xFF00u); }
 
 // INC and DEC of a decoded r/m operand: stored, flags as ADD/SUB with 1, the carry kept.
+template <class M>
 void incDecRmByte(Cpu& cpu, bool increment) {
     const uint32_t op1 = cpu.rmValue;
     cpu.result = increment ? op1 + 1 : op1 - 1;
     storeRmByte(cpu);
-    if (increment) {
-        flagsInc8(cpu, op1, cpu.result);
-    } else {
-        flagsDec8(cpu, op1, cpu.result);
-    }
+    M::flagsIncDec(cpu, kByte, increment, op1, cpu.result);
 }
 
 const char* const kIncDecMnemonics[2] = {"inc", "dec"};
@@ -75,68 +74,69 @@ const char* const kIncDecMnemonics[2] = {"inc", "dec"};
 
 // ---- the two-operand operations, one handler per operation
 
-template <AluOp op>
+template <AluOp op, class M>
 void opAluRmReg8(Cpu& cpu) {
-    decodeRmByte(cpu);
+    decodeRmByte<M>(cpu);
     formatRmReg8(cpu, kAluMnemonics[op]);
     if (cpu.decodeOnly) return;
-    applyAlu<op, kByte>(cpu, cpu.rmValue, cpu.regValue);
+    applyAlu<op, kByte, M>(cpu, cpu.rmValue, cpu.regValue);
     if constexpr (storesResult(op)) storeRmByte(cpu);
 }
 
-template <AluOp op>
+template <AluOp op, class M>
 void opAluRmReg16(Cpu& cpu) {
-    decodeRmWord(cpu);
+    decodeRmWord<M>(cpu);
     formatRmReg16(cpu, kAluMnemonics[op]);
     if (cpu.decodeOnly) return;
-    applyAlu<op, kWord>(cpu, cpu.rmValue, cpu.regValue);
-    if constexpr (storesResult(op)) storeRmWord(cpu);
+    applyAlu<op, kWord, M>(cpu, cpu.rmValue, cpu.regValue);
+    if constexpr (storesResult(op)) storeRmWord<M>(cpu);
 }
 
-template <AluOp op>
+template <AluOp op, class M>
 void opAluRegRm8(Cpu& cpu) {
-    decodeRmByte(cpu);
+    decodeRmByte<M>(cpu);
     formatRegRm8(cpu, kAluMnemonics[op]);
     if (cpu.decodeOnly) return;
-    applyAlu<op, kByte>(cpu, cpu.regValue, cpu.rmValue);
+    applyAlu<op, kByte, M>(cpu, cpu.regValue, cpu.rmValue);
     if constexpr (storesResult(op)) storeRegByte(cpu);
 }
 
-template <AluOp op>
+template <AluOp op, class M>
 void opAluRegRm16(Cpu& cpu) {
-    decodeRmWord(cpu);
+    decodeRmWord<M>(cpu);
     formatRegRm16(cpu, kAluMnemonics[op]);
     if (cpu.decodeOnly) return;
-    applyAlu<op, kWord>(cpu, cpu.regValue, cpu.rmValue);
+    applyAlu<op, kWord, M>(cpu, cpu.regValue, cpu.rmValue);
     if constexpr (storesResult(op)) storeRegWord(cpu);
 }
 
-template <AluOp op>
+template <AluOp op, class M>
 void opAluAlImm(Cpu& cpu) {
     cpu.imm8 = fetchByte(cpu);
     setText(cpu, "%s\tal,%02x", kAluMnemonics[op], cpu.imm8);
     if (cpu.decodeOnly) return;
-    applyAlu<op, kByte>(cpu, cpu.ax & 0xFF, cpu.imm8);
+    applyAlu<op, kByte, M>(cpu, cpu.ax & 0xFF, cpu.imm8);
     if constexpr (storesResult(op)) setAl(cpu, cpu.result);
 }
 
-template <AluOp op>
+template <AluOp op, class M>
 void opAluAxImm(Cpu& cpu) {
-    cpu.imm16 = fetchWord(cpu);
+    cpu.imm16 = M::fetchWord(cpu);
     setText(cpu, "%s\tax,%04x", kAluMnemonics[op], cpu.imm16);
     if (cpu.decodeOnly) return;
-    applyAlu<op, kWord>(cpu, cpu.ax, cpu.imm16);
+    applyAlu<op, kWord, M>(cpu, cpu.ax, cpu.imm16);
     if constexpr (storesResult(op)) cpu.ax = static_cast<uint16_t>(cpu.result);
 }
 
 // The tables point at these.
-#define VELKOR_ALU_HANDLERS(op)                 \
-    template void opAluRmReg8<op>(Cpu & cpu);   \
-    template void opAluRmReg16<op>(Cpu & cpu);  \
-    template void opAluRegRm8<op>(Cpu & cpu);   \
-    template void opAluRegRm16<op>(Cpu & cpu);  \
-    template void opAluAlImm<op>(Cpu & cpu);    \
-    template void opAluAxImm<op>(Cpu & cpu);
+#define VELKOR_ALU_HANDLERS_IN(op, M)              \
+    template void opAluRmReg8<op, M>(Cpu & cpu);   \
+    template void opAluRmReg16<op, M>(Cpu & cpu);  \
+    template void opAluRegRm8<op, M>(Cpu & cpu);   \
+    template void opAluRegRm16<op, M>(Cpu & cpu);  \
+    template void opAluAlImm<op, M>(Cpu & cpu);    \
+    template void opAluAxImm<op, M>(Cpu & cpu);
+#define VELKOR_ALU_HANDLERS(op) VELKOR_ALU_HANDLERS_IN(op, StandardMode) VELKOR_ALU_HANDLERS_IN(op, ExactMode)
 VELKOR_ALU_HANDLERS(kAluAdd)
 VELKOR_ALU_HANDLERS(kAluOr)
 VELKOR_ALU_HANDLERS(kAluAdc)
@@ -146,45 +146,50 @@ VELKOR_ALU_HANDLERS(kAluSub)
 VELKOR_ALU_HANDLERS(kAluXor)
 VELKOR_ALU_HANDLERS(kAluCmp)
 #undef VELKOR_ALU_HANDLERS
+#undef VELKOR_ALU_HANDLERS_IN
 
 // The immediate groups format their operands before taking the immediate: the immediate reuses
 // imm8/imm16, where the operand text finds the displacement.
 
+template <class M>
 void opGroup80(Cpu& cpu) {
-    decodeRmByte(cpu);
+    decodeRmByte<M>(cpu);
     formatOperands8(cpu);
     const unsigned op = cpu.regField;
     cpu.imm8 = fetchByte(cpu);
     setText(cpu, "%s\t%s%s,%02x", kAluMnemonics[op], cpu.ptrText, cpu.rmText, cpu.imm8);
     if (cpu.decodeOnly) return;
-    computeAlu<kByte>(cpu, op, cpu.rmValue, cpu.imm8);
+    computeAlu<kByte, M>(cpu, op, cpu.rmValue, cpu.imm8);
     if (op != kAluCmp) storeRmByte(cpu);
 }
 
+template <class M>
 void opGroup81(Cpu& cpu) {
-    decodeRmWord(cpu);
+    decodeRmWord<M>(cpu);
     formatOperands16(cpu);
     const unsigned op = cpu.regField;
-    cpu.imm16 = fetchWord(cpu);
+    cpu.imm16 = M::fetchWord(cpu);
     setText(cpu, "%s\t%s%s,%04x", kAluMnemonics[op], cpu.ptrText, cpu.rmText, cpu.imm16);
     if (cpu.decodeOnly) return;
-    computeAlu<kWord>(cpu, op, cpu.rmValue, cpu.imm16);
-    if (op != kAluCmp) storeRmWord(cpu);
+    computeAlu<kWord, M>(cpu, op, cpu.rmValue, cpu.imm16);
+    if (op != kAluCmp) storeRmWord<M>(cpu);
 }
 
+template <class M>
 void opGroup83(Cpu& cpu) {
-    decodeRmWord(cpu);
+    decodeRmWord<M>(cpu);
     formatOperands16(cpu);
     const unsigned op = cpu.regField;
     cpu.imm8 = fetchByte(cpu);
     setText(cpu, "%s\t%s%s,%02x", kAluMnemonics[op], cpu.ptrText, cpu.rmText, cpu.imm8);
     if (cpu.decodeOnly) return;
-    computeAlu<kWord>(cpu, op, cpu.rmValue, signExtendByte(cpu.imm8));
-    if (op != kAluCmp) storeRmWord(cpu);
+    computeAlu<kWord, M>(cpu, op, cpu.rmValue, signExtendByte(cpu.imm8));
+    if (op != kAluCmp) storeRmWord<M>(cpu);
 }
 
 // ---- increment and decrement
 
+template <class M>
 void opIncReg(Cpu& cpu) {
     const unsigned reg = cpu.codeByte & 7;
     setText(cpu, "inc\t%s", kWordRegisterNames[reg]);
@@ -192,9 +197,10 @@ void opIncReg(Cpu& cpu) {
     const uint32_t op1 = getReg16(cpu, reg);
     cpu.result = op1 + 1;
     setReg16(cpu, reg, static_cast<uint16_t>(cpu.result));
-    flagsInc16(cpu, op1, cpu.result);
+    M::flagsIncDec(cpu, kWord, true, op1, cpu.result);
 }
 
+template <class M>
 void opDecReg(Cpu& cpu) {
     const unsigned reg = cpu.codeByte & 7;
     setText(cpu, "dec\t%s", kWordRegisterNames[reg]);
@@ -202,66 +208,68 @@ void opDecReg(Cpu& cpu) {
     const uint32_t op1 = getReg16(cpu, reg);
     cpu.result = op1 - 1;
     setReg16(cpu, reg, static_cast<uint16_t>(cpu.result));
-    flagsDec16(cpu, op1, cpu.result);
+    M::flagsIncDec(cpu, kWord, false, op1, cpu.result);
 }
 
 // FE: reg 0 INC, reg 1 DEC; the other members decode and read their operand but do nothing.
+template <class M>
 void opGroupFE(Cpu& cpu) {
-    decodeRmByte(cpu);
+    decodeRmByte<M>(cpu);
     formatOperands8(cpu);
     const bool defined = cpu.regField <= 1;
     setText(cpu, "%s\t%s%s", defined ? kIncDecMnemonics[cpu.regField] : "???", cpu.ptrText, cpu.rmText);
     if (cpu.decodeOnly || !defined) return;
-    incDecRmByte(cpu, cpu.regField == 0);
+    incDecRmByte<M>(cpu, cpu.regField == 0);
 }
 
 // FF reg 0 and 1. The FF group has already decoded and formatted the operand.
+template <class M>
 void incDecRmWord(Cpu& cpu) {
     const bool increment = cpu.regField == 0;
     setText(cpu, "%s\t%s%s", kIncDecMnemonics[increment ? 0 : 1], cpu.ptrText, cpu.rmText);
     if (cpu.decodeOnly) return;
     const uint32_t op1 = cpu.rmValue;
     cpu.result = increment ? op1 + 1 : op1 - 1;
-    storeRmWord(cpu);
-    if (increment) {
-        flagsInc16(cpu, op1, cpu.result);
-    } else {
-        flagsDec16(cpu, op1, cpu.result);
-    }
+    storeRmWord<M>(cpu);
+    M::flagsIncDec(cpu, kWord, increment, op1, cpu.result);
 }
 
 // ---- TEST: AND for the flags only
 
+template <class M>
 void opTestRmReg8(Cpu& cpu) {
-    decodeRmByte(cpu);
+    decodeRmByte<M>(cpu);
     formatRmReg8(cpu, "test");
     if (cpu.decodeOnly) return;
     cpu.result = cpu.rmValue & cpu.regValue;
-    flagsLogic8(cpu, cpu.result);
+    M::flagsLogic(cpu, kByte, cpu.result);
 }
 
+template <class M>
 void opTestRmReg16(Cpu& cpu) {
-    decodeRmWord(cpu);
+    decodeRmWord<M>(cpu);
     formatRmReg16(cpu, "test");
     if (cpu.decodeOnly) return;
     cpu.result = cpu.rmValue & cpu.regValue;
-    flagsLogic16(cpu, cpu.result);
+    M::flagsLogic(cpu, kWord, cpu.result);
 }
 
+template <class M>
 void opTestAlImm(Cpu& cpu) {
     cpu.imm8 = fetchByte(cpu);
     setText(cpu, "test\tal,%02x", cpu.imm8);
     if (cpu.decodeOnly) return;
     cpu.result = (cpu.ax & 0xFF) & cpu.imm8;
-    flagsLogic8(cpu, cpu.result);
+    M::flagsLogic(cpu, kByte, cpu.result);
 }
 
+template <class M>
 void opTestAxImm(Cpu& cpu) {
-    cpu.imm16 = fetchWord(cpu);
+    cpu.imm16 = M::fetchWord(cpu);
     setText(cpu, "test\tax,%04x", cpu.imm16);
     if (cpu.decodeOnly) return;
     cpu.result = cpu.ax & cpu.imm16;
-    flagsLogic16(cpu, cpu.result);
+    M::flagsLogic(cpu, kWord, cpu.result);
 }
 
 // ---- shown but not executed: AAD, SETALC and the decimal adjustments
@@ -277,6 +285,24 @@ void opSetalc(Cpu& cpu) { setText(cpu, "setalc"); }
 void opDecimalAdjust(Cpu& cpu) {
     static const char* const names[4] = {"daa", "das", "aaa", "aas"};
     setText(cpu, "%s", names[(cpu.codeByte >> 3) & 3]);
+}
+
+// ---- the 8086's decimal adjustments and SALC
+
+void opDecimalAdjust8086(Cpu& cpu) {
+    static const char* const names[4] = {"daa", "das", "aaa", "aas"};
+    static void (*const adjust[4])(Cpu&) = {exact8086::decimalAdjustAdd, exact8086::decimalAdjustSubtract,
+                                            exact8086::asciiAdjustAdd, exact8086::asciiAdjustSubtract};
+    const unsigned which = (cpu.codeByte >> 3) & 3;
+    setText(cpu, "%s", names[which]);
+    if (cpu.decodeOnly) return;
+    adjust[which](cpu);
+}
+
+void opSetalc8086(Cpu& cpu) {
+    setText(cpu, "setalc");
+    if (cpu.decodeOnly) return;
+    exact8086::setAlFromCarry(cpu);
 }
 
 // ---- the flag instructions
@@ -296,3 +322,15 @@ void opFlagSet(Cpu& cpu) {
     uint8_t* const pairs[3] = {&cpu.cfFlag, &cpu.ifFlag, &cpu.dfFlag};
     *pairs[index / 2] = index & 1;
 }
+
+VELKOR_FOR_BOTH_MODES(opGroup80)
+VELKOR_FOR_BOTH_MODES(opGroup81)
+VELKOR_FOR_BOTH_MODES(opGroup83)
+VELKOR_FOR_BOTH_MODES(opIncReg)
+VELKOR_FOR_BOTH_MODES(opDecReg)
+VELKOR_FOR_BOTH_MODES(opGroupFE)
+VELKOR_FOR_BOTH_MODES(incDecRmWord)
+VELKOR_FOR_BOTH_MODES(opTestRmReg8)
+VELKOR_FOR_BOTH_MODES(opTestRmReg16)
+VELKOR_FOR_BOTH_MODES(opTestAlImm)
+VELKOR_FOR_BOTH_MODES(opTestAxImm)

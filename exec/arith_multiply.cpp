@@ -1,14 +1,18 @@
 // The unary groups F6 (bytes) and F7 (words): TEST with an immediate, NOT, NEG, MUL, IMUL, DIV and
 // IDIV; the three-operand IMUL forms 69 and 6B; and AAM.
-// The one-operand IMUL and the byte IDIV work on unsigned values, as this machine always has.
+// In the standard mode the one-operand IMUL and the byte IDIV work on unsigned values, as this
+// machine always has, and a division by zero only stops the run; the exact mode multiplies and
+// divides as the 8086 does and takes its divide error through interrupt 0.
 #include <cstdint>
 #include <cstdio>
 
 #include "core/cpu.h"
 #include "core/flags.h"
 #include "core/memory.h"
+#include "core/modes.h"
 #include "core/operands.h"
 #include "disasm/text.h"
+#include "exec/exact_multiply_divide.h"
 #include "exec/handlers.h"
 
 namespace {
@@ -24,6 +28,13 @@ bool takesImmediate(unsigned member) { return member == kTest || member == kTest
 void reportDivisionByZero(Cpu& cpu) {
     std::printf("division by zero\n");
     cpu.stopRequested = 1;
+}
+
+// The 8086's divide error: interrupt 0, entered with the IP of the next instruction; the monitor
+// then stops the run in the handler.
+void raiseDivideError(Cpu& cpu) {
+    raiseInterrupt8086(cpu, 0);
+    reportDivisionByZero(cpu);
 }
 
 uint8_t lowByte(uint32_t value) { return static_cast<uint8_t>(value); }
@@ -85,6 +96,41 @@ void divideWordSigned(Cpu& cpu) {
     cpu.dx = static_cast<uint16_t>(dividend % divisor);
 }
 
+// The multiply and divide members by mode: the operand is in rmValue.
+template <class M>
+struct MultiplyDivide;
+
+template <>
+struct MultiplyDivide<StandardMode> {
+    static void multiplyByte(Cpu& cpu, bool) { ::multiplyByte(cpu); }
+    static void multiplyWord(Cpu& cpu, bool) { ::multiplyWord(cpu); }
+    static void divideByte(Cpu& cpu, bool) { ::divideByte(cpu); }
+    static void divideWord(Cpu& cpu, bool isSigned) {
+        isSigned ? divideWordSigned(cpu) : divideWordUnsigned(cpu);
+    }
+};
+
+// A REP prefix in front of them is part of the 8086's microcode state: it negates signed results.
+bool repPrefixed(const Cpu& cpu) { return (cpu.repPrefix | cpu.repnzPrefix) != 0; }
+
+template <>
+struct MultiplyDivide<ExactMode> {
+    static void multiplyByte(Cpu& cpu, bool isSigned) {
+        exact8086::multiplyByte(cpu, lowByte(cpu.rmValue), isSigned, repPrefixed(cpu));
+    }
+    static void multiplyWord(Cpu& cpu, bool isSigned) {
+        exact8086::multiplyWord(cpu, static_cast<uint16_t>(cpu.rmValue), isSigned, repPrefixed(cpu));
+    }
+    static void divideByte(Cpu& cpu, bool isSigned) {
+        if (!exact8086::divideByte(cpu, lowByte(cpu.rmValue), isSigned, repPrefixed(cpu))) raiseDivideError(cpu);
+    }
+    static void divideWord(Cpu& cpu, bool isSigned) {
+        if (!exact8086::divideWord(cpu, static_cast<uint16_t>(cpu.rmValue), isSigned, repPrefixed(cpu))) {
+            raiseDivideError(cpu);
+        }
+    }
+};
+
 // Writes the group's text; the TEST members take their immediate after the operand.
 void formatUnaryByte(Cpu& cpu) {
     if (takesImmediate(cpu.regField)) {
@@ -95,9 +141,10 @@ void formatUnaryByte(Cpu& cpu) {
     }
 }
 
+template <class M>
 void formatUnaryWord(Cpu& cpu) {
     if (takesImmediate(cpu.regField)) {
-        cpu.imm16 = fetchWord(cpu);
+        cpu.imm16 = M::fetchWord(cpu);
         setText(cpu, "test\t%s%s,%04x", cpu.ptrText, cpu.rmText, cpu.imm16);
     } else {
         setText(cpu, "%s\t%s%s", kUnaryMnemonics[cpu.regField], cpu.ptrText, cpu.rmText);
@@ -115,8 +162,9 @@ void multiplySignedByImmediate(Cpu& cpu, int16_t factor) {
 
 }  // namespace
 
+template <class M>
 void opGroupF6(Cpu& cpu) {
-    decodeRmByte(cpu);
+    decodeRmByte<M>(cpu);
     formatOperands8(cpu);
     formatUnaryByte(cpu);
     if (cpu.decodeOnly) return;
@@ -124,7 +172,7 @@ void opGroupF6(Cpu& cpu) {
         case kTest:
         case kTestAlias:
             cpu.result = cpu.rmValue & cpu.imm8;
-            flagsLogic8(cpu, cpu.result);
+            M::flagsLogic(cpu, false, cpu.result);
             break;
         case kNot:
             cpu.result = ~cpu.rmValue;
@@ -133,54 +181,56 @@ void opGroupF6(Cpu& cpu) {
         case kNeg:
             cpu.result = 0u - cpu.rmValue;
             storeRmByte(cpu);
-            flagsSub8(cpu, 0, cpu.rmValue, cpu.result);
+            M::flagsSub(cpu, false, 0, cpu.rmValue, cpu.result);
             break;
         case kMul:
-        case kImul: multiplyByte(cpu); break;
-        default: divideByte(cpu); break;  // DIV and IDIV
+        case kImul: MultiplyDivide<M>::multiplyByte(cpu, cpu.regField == kImul); break;
+        default: MultiplyDivide<M>::divideByte(cpu, cpu.regField == kIdiv); break;
     }
 }
 
+template <class M>
 void opGroupF7(Cpu& cpu) {
-    decodeRmWord(cpu);
+    decodeRmWord<M>(cpu);
     formatOperands16(cpu);
-    formatUnaryWord(cpu);
+    formatUnaryWord<M>(cpu);
     if (cpu.decodeOnly) return;
     switch (cpu.regField) {
         case kTest:
         case kTestAlias:
             cpu.result = cpu.rmValue & cpu.imm16;
-            flagsLogic16(cpu, cpu.result);
+            M::flagsLogic(cpu, true, cpu.result);
             break;
         case kNot:
             cpu.result = ~cpu.rmValue;
-            storeRmWord(cpu);
+            storeRmWord<M>(cpu);
             break;
         case kNeg:
             cpu.result = 0u - cpu.rmValue;
-            storeRmWord(cpu);
-            flagsSub16(cpu, 0, cpu.rmValue, cpu.result);
+            storeRmWord<M>(cpu);
+            M::flagsSub(cpu, true, 0, cpu.rmValue, cpu.result);
             break;
         case kMul:
-        case kImul: multiplyWord(cpu); break;
-        case kDiv: divideWordUnsigned(cpu); break;
-        default: divideWordSigned(cpu); break;
+        case kImul: MultiplyDivide<M>::multiplyWord(cpu, cpu.regField == kImul); break;
+        default: MultiplyDivide<M>::divideWord(cpu, cpu.regField == kIdiv); break;
     }
 }
 
 // The operand text is built before the immediate is taken: the immediate reuses imm8/imm16, where
 // the operand text finds the displacement.
+template <class M>
 void opImulImm16(Cpu& cpu) {
-    decodeRmWord(cpu);
+    decodeRmWord<M>(cpu);
     formatOperands16(cpu);
-    cpu.imm16 = fetchWord(cpu);
+    cpu.imm16 = M::fetchWord(cpu);
     setText(cpu, "imul\t%s,%s,%04x", cpu.regText, cpu.rmText, cpu.imm16);
     if (cpu.decodeOnly) return;
     multiplySignedByImmediate(cpu, static_cast<int16_t>(cpu.imm16));
 }
 
+template <class M>
 void opImulImm8(Cpu& cpu) {
-    decodeRmWord(cpu);
+    decodeRmWord<M>(cpu);
     formatOperands16(cpu);
     cpu.imm8 = fetchByte(cpu);
     setText(cpu, "imul\t%s,%s,%02x", cpu.regText, cpu.rmText, cpu.imm8);
@@ -202,3 +252,23 @@ void opAam(Cpu& cpu) {
     const uint8_t al = lowByte(cpu.ax);
     cpu.ax = joinBytes(al / base, al % base);
 }
+
+// The 8086's AAM: the same division microcode, so a zero base is the divide error.
+void opAam8086(Cpu& cpu) {
+    cpu.imm8 = fetchByte(cpu);
+    setText(cpu, "aam\t%02x", cpu.imm8);
+    if (cpu.decodeOnly) return;
+    if (!exact8086::asciiAdjustMultiply(cpu, cpu.imm8)) raiseDivideError(cpu);
+}
+
+void opAad8086(Cpu& cpu) {
+    cpu.imm8 = fetchByte(cpu);
+    setText(cpu, "aad\t%02x", cpu.imm8);
+    if (cpu.decodeOnly) return;
+    exact8086::asciiAdjustDivide(cpu, cpu.imm8);
+}
+
+VELKOR_FOR_BOTH_MODES(opGroupF6)
+VELKOR_FOR_BOTH_MODES(opGroupF7)
+VELKOR_FOR_BOTH_MODES(opImulImm16)
+VELKOR_FOR_BOTH_MODES(opImulImm8)

@@ -1,9 +1,10 @@
 // String instructions MOVS, STOS, LODS and the port forms INS and OUTS (CMPS and SCAS are in
 // string_compare.cpp). The source is segment:SI, DS unless a prefix overrides it; the destination
 // is always ES:DI. SI and DI move by the element size after each element, down when DF is set,
-// modulo 65536. Every byte goes through the 20-bit address rule, and a word's high byte is at the
-// linear address + 1, so the element loops are exact everywhere. Under F3 all CX elements run inside
-// the one step; F2 does not repeat these instructions.
+// modulo 65536. Every byte goes through the mode's address rule (in the standard mode a word's high
+// byte is at the linear address + 1, on the 8086 at offset + 1 of the segment), so the element
+// loops are exact everywhere. Under F3 all CX elements run inside the one step; F2 repeats these
+// instructions only on the 8086.
 //
 // REP MOVS and REP STOS also have block versions for a run that lies in one piece of the image,
 // each one built to leave exactly the bytes the element loop would leave.
@@ -12,6 +13,7 @@
 #include <optional>
 
 #include "core/memory.h"
+#include "core/modes.h"
 #include "disasm/text.h"
 #include "exec/handlers.h"
 #include "exec/string_elements.h"
@@ -48,68 +50,79 @@ void writePort(Cpu& cpu, uint16_t port, uint8_t value) {
 
 // ---- one element of each instruction, index registers included
 
+template <class M>
 void moveByte(Cpu& cpu) {
-    writeByteLinear(cpu, destinationAddress(cpu), readByteLinear(cpu, sourceAddress(cpu)));
+    writeByteLinear(cpu, destinationAddress<M>(cpu), readByteLinear(cpu, sourceAddress<M>(cpu)));
     advanceSource(cpu, kByteSize);
     advanceDestination(cpu, kByteSize);
 }
 
 // Low byte, then high byte: with source and destination one byte apart, the second read sees the
 // byte the first write just stored.
+template <class M>
 void moveWord(Cpu& cpu) {
-    const uint32_t source = sourceAddress(cpu);
-    const uint32_t destination = destinationAddress(cpu);
-    writeByteLinear(cpu, destination, readByteLinear(cpu, source));
-    writeByteLinear(cpu, destination + 1, readByteLinear(cpu, source + 1));
+    writeByteLinear(cpu, destinationAddress<M>(cpu), readByteLinear(cpu, sourceAddress<M>(cpu)));
+    const uint32_t source = M::address(cpu.srcBase, cpu.si + 1u);
+    writeByteLinear(cpu, M::address(cpu.dstBase, cpu.di + 1u), readByteLinear(cpu, source));
     advanceSource(cpu, kWordSize);
     advanceDestination(cpu, kWordSize);
 }
 
+template <class M>
 void storeByte(Cpu& cpu) {
-    writeByteLinear(cpu, destinationAddress(cpu), lowByte(cpu.ax));
+    writeByteLinear(cpu, destinationAddress<M>(cpu), lowByte(cpu.ax));
     advanceDestination(cpu, kByteSize);
 }
 
+template <class M>
 void storeWord(Cpu& cpu) {
-    writeWordLinear(cpu, destinationAddress(cpu), cpu.ax);
+    destinationAddress<M>(cpu);
+    M::writeWord(cpu, cpu.dstBase, cpu.di, cpu.ax);
     advanceDestination(cpu, kWordSize);
 }
 
+template <class M>
 void loadByte(Cpu& cpu) {
-    cpu.ax = static_cast<uint16_t>((cpu.ax & 0xFF00) | readByteLinear(cpu, sourceAddress(cpu)));
+    cpu.ax = static_cast<uint16_t>((cpu.ax & 0xFF00) | readByteLinear(cpu, sourceAddress<M>(cpu)));
     advanceSource(cpu, kByteSize);
 }
 
+template <class M>
 void loadWord(Cpu& cpu) {
-    cpu.ax = readWordLinear(cpu, sourceAddress(cpu));
+    sourceAddress<M>(cpu);
+    cpu.ax = sourceWord<M>(cpu);
     advanceSource(cpu, kWordSize);
 }
 
 // One port read per element, with all its side effects (the status port clears on reading).
+template <class M>
 void inputByte(Cpu& cpu) {
     const uint8_t value = readPort(cpu, cpu.dx);
-    writeByteLinear(cpu, destinationAddress(cpu), value);
+    writeByteLinear(cpu, destinationAddress<M>(cpu), value);
     advanceDestination(cpu, kByteSize);
 }
 
 // A word input answers 0 without reading any port, as IN AX,DX does.
+template <class M>
 void inputWord(Cpu& cpu) {
-    writeWordLinear(cpu, destinationAddress(cpu), 0);
+    destinationAddress<M>(cpu);
+    M::writeWord(cpu, cpu.dstBase, cpu.di, 0);
     advanceDestination(cpu, kWordSize);
 }
 
+template <class M>
 void outputByte(Cpu& cpu) {
-    writePort(cpu, cpu.dx, readByteLinear(cpu, sourceAddress(cpu)));
+    writePort(cpu, cpu.dx, readByteLinear(cpu, sourceAddress<M>(cpu)));
     advanceSource(cpu, kByteSize);
 }
 
 // A word output goes nowhere, as OUT DX,AX does: only SI moves.
 void outputWord(Cpu& cpu) { advanceSource(cpu, kWordSize); }
 
-// Once without F3; under F3 CX times, nothing at all when CX is 0.
-template <typename Element>
+// Once without a repeat; else CX times, nothing at all when CX is 0.
+template <class M, typename Element>
 void repeatCounted(Cpu& cpu, Element element) {
-    if (!cpu.repPrefix) {
+    if (!M::repeatsCounted(cpu)) {
         element(cpu);
         return;
     }
@@ -128,11 +141,15 @@ struct Block {
 };
 
 // A run of `count` >= 1 elements is one piece when the index register does not wrap inside it
-// (the last element's offset is still in the segment; a word at offset 0xFFFF is fine, its high
-// byte is at the next linear address anyway) and its bytes do not cross the end of the image.
+// (the last element's offset is still in the segment; in the standard mode a word at offset 0xFFFF
+// is fine, its high byte is at the next linear address anyway, while the 8086 wraps that byte to
+// offset 0) and its bytes do not cross the end of the image.
+template <class M>
 std::optional<Block> contiguousRun(uint32_t base, uint16_t index, uint32_t count, uint32_t size, bool down) {
     const uint32_t reach = size * (count - 1);  // offset distance from the first to the last element
-    if (down ? index < reach : index + reach > 0xFFFF) return std::nullopt;
+    const uint32_t tail = M::offsetsWrap ? size - 1 : 0;  // the element's bytes after its offset
+    if (index + tail > 0xFFFF) return std::nullopt;
+    if (down ? index < reach : index + reach + tail > 0xFFFF) return std::nullopt;
     const uint32_t lowest = (base + (down ? index - reach : index)) & kAddressMask;
     if (lowest + size * count > kMemorySize) return std::nullopt;
     return Block{lowest, down ? lowest + reach : lowest};
@@ -178,13 +195,15 @@ void finishRun(Cpu& cpu, uint32_t size, bool movesSource) {
     cpu.cx = 0;
 }
 
-bool repeatsElements(const Cpu& cpu) { return cpu.repPrefix && cpu.cx != 0; }
+template <class M>
+bool repeatsElements(const Cpu& cpu) { return M::repeatsCounted(cpu) && cpu.cx != 0; }
 
 // REP MOVSB, one byte after the other, is the byte loop of its direction.
+template <class M>
 bool moveBytesAsBlock(Cpu& cpu) {
     const bool down = cpu.dfFlag != 0;
-    const auto source = contiguousRun(cpu.srcBase, cpu.si, cpu.cx, kByteSize, down);
-    const auto destination = contiguousRun(cpu.dstBase, cpu.di, cpu.cx, kByteSize, down);
+    const auto source = contiguousRun<M>(cpu.srcBase, cpu.si, cpu.cx, kByteSize, down);
+    const auto destination = contiguousRun<M>(cpu.dstBase, cpu.di, cpu.cx, kByteSize, down);
     if (!source || !destination) return false;
     if (down) {
         byteLoopDownward(image(cpu), source->first, destination->first, cpu.cx);
@@ -199,10 +218,11 @@ bool moveBytesAsBlock(Cpu& cpu) {
 // over 2 * CX bytes. Downwards the elements go down but each one's bytes go up, which is no byte
 // loop; it is one memmove when no read can meet an earlier write of the run: the destination at
 // or above the source but not one byte above it, or wholly below the source. Else the element loop.
+template <class M>
 bool moveWordsAsBlock(Cpu& cpu) {
     const bool down = cpu.dfFlag != 0;
-    const auto source = contiguousRun(cpu.srcBase, cpu.si, cpu.cx, kWordSize, down);
-    const auto destination = contiguousRun(cpu.dstBase, cpu.di, cpu.cx, kWordSize, down);
+    const auto source = contiguousRun<M>(cpu.srcBase, cpu.si, cpu.cx, kWordSize, down);
+    const auto destination = contiguousRun<M>(cpu.dstBase, cpu.di, cpu.cx, kWordSize, down);
     if (!source || !destination) return false;
     const uint32_t length = kWordSize * cpu.cx;
     if (!down) {
@@ -220,8 +240,9 @@ bool moveWordsAsBlock(Cpu& cpu) {
 
 // REP STOS stores the same element everywhere, so the order does not matter: the run's bytes are
 // AL repeated, or AL AH repeated from the run's lowest byte.
+template <class M>
 bool storeAsBlock(Cpu& cpu, uint32_t size) {
-    const auto destination = contiguousRun(cpu.dstBase, cpu.di, cpu.cx, size, cpu.dfFlag != 0);
+    const auto destination = contiguousRun<M>(cpu.dstBase, cpu.di, cpu.cx, size, cpu.dfFlag != 0);
     if (!destination) return false;
     const uint32_t length = size * cpu.cx;
     uint8_t* block = image(cpu) + destination->lowest;
@@ -238,81 +259,102 @@ bool storeAsBlock(Cpu& cpu, uint32_t size) {
 
 }  // namespace
 
+template <class M>
 void opInsb(Cpu& cpu) {
     setText(cpu, "insb");
     if (cpu.decodeOnly) return;
     takeSegmentBases(cpu);
-    repeatCounted(cpu, inputByte);
+    repeatCounted<M>(cpu, inputByte<M>);
 }
 
+template <class M>
 void opInsw(Cpu& cpu) {
     setText(cpu, "insw");
     if (cpu.decodeOnly) return;
     takeSegmentBases(cpu);
-    repeatCounted(cpu, inputWord);
+    repeatCounted<M>(cpu, inputWord<M>);
 }
 
+template <class M>
 void opOutsb(Cpu& cpu) {
     setText(cpu, "outsb");
     if (cpu.decodeOnly) return;
     takeSegmentBases(cpu);
-    repeatCounted(cpu, outputByte);
+    repeatCounted<M>(cpu, outputByte<M>);
 }
 
+template <class M>
 void opOutsw(Cpu& cpu) {
     setText(cpu, "outsw");
     if (cpu.decodeOnly) return;
     takeSegmentBases(cpu);
-    repeatCounted(cpu, outputWord);
+    repeatCounted<M>(cpu, outputWord);
 }
 
+template <class M>
 void opMovsb(Cpu& cpu) {
     setText(cpu, "movsb");
     if (cpu.decodeOnly) return;
     takeSegmentBases(cpu);
-    if (repeatsElements(cpu) && moveBytesAsBlock(cpu)) return;
-    repeatCounted(cpu, moveByte);
+    if (repeatsElements<M>(cpu) && moveBytesAsBlock<M>(cpu)) return;
+    repeatCounted<M>(cpu, moveByte<M>);
 }
 
+template <class M>
 void opMovsw(Cpu& cpu) {
     setText(cpu, "movsw");
     if (cpu.decodeOnly) return;
     takeSegmentBases(cpu);
-    if (repeatsElements(cpu) && moveWordsAsBlock(cpu)) return;
-    repeatCounted(cpu, moveWord);
+    if (repeatsElements<M>(cpu) && moveWordsAsBlock<M>(cpu)) return;
+    repeatCounted<M>(cpu, moveWord<M>);
 }
 
+template <class M>
 void opStosb(Cpu& cpu) {
     setText(cpu, "stosb");
     if (cpu.decodeOnly) return;
     takeSegmentBases(cpu);
-    if (repeatsElements(cpu) && storeAsBlock(cpu, kByteSize)) return;
-    repeatCounted(cpu, storeByte);
+    if (repeatsElements<M>(cpu) && storeAsBlock<M>(cpu, kByteSize)) return;
+    repeatCounted<M>(cpu, storeByte<M>);
 }
 
+template <class M>
 void opStosw(Cpu& cpu) {
     setText(cpu, "stosw");
     if (cpu.decodeOnly) return;
     takeSegmentBases(cpu);
-    if (repeatsElements(cpu) && storeAsBlock(cpu, kWordSize)) return;
-    repeatCounted(cpu, storeWord);
+    if (repeatsElements<M>(cpu) && storeAsBlock<M>(cpu, kWordSize)) return;
+    repeatCounted<M>(cpu, storeWord<M>);
 }
 
 // LODS notes the first element it reads, also when only decoding.
+template <class M>
 void opLodsb(Cpu& cpu) {
     setText(cpu, "lodsb");
     takeSegmentBases(cpu);
-    const uint32_t address = sourceAddress(cpu);
+    const uint32_t address = sourceAddress<M>(cpu);
     setTrace(cpu, "(%05x:%02x)", address, readByteLinear(cpu, address));
     if (cpu.decodeOnly) return;
-    repeatCounted(cpu, loadByte);
+    repeatCounted<M>(cpu, loadByte<M>);
 }
 
+template <class M>
 void opLodsw(Cpu& cpu) {
     setText(cpu, "lodsw");
     takeSegmentBases(cpu);
-    const uint32_t address = sourceAddress(cpu);
-    setTrace(cpu, "(%05x:%04x)", address, readWordLinear(cpu, address));
+    const uint32_t address = sourceAddress<M>(cpu);
+    setTrace(cpu, "(%05x:%04x)", address, sourceWord<M>(cpu));
     if (cpu.decodeOnly) return;
-    repeatCounted(cpu, loadWord);
+    repeatCounted<M>(cpu, loadWord<M>);
 }
+
+VELKOR_FOR_BOTH_MODES(opInsb)
+VELKOR_FOR_BOTH_MODES(opInsw)
+VELKOR_FOR_BOTH_MODES(opOutsb)
+VELKOR_FOR_BOTH_MODES(opOutsw)
+VELKOR_FOR_BOTH_MODES(opMovsb)
+VELKOR_FOR_BOTH_MODES(opMovsw)
+VELKOR_FOR_BOTH_MODES(opStosb)
+VELKOR_FOR_BOTH_MODES(opStosw)
+VELKOR_FOR_BOTH_MODES(opLodsb)
+VELKOR_FOR_BOTH_MODES(opLodsw)

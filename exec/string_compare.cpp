@@ -2,50 +2,61 @@
 // from the source element segment:SI (DS unless a prefix overrides it); SCAS subtracts the
 // destination element from AL or AX. The flags are those of CMP. Under F3 the comparison repeats
 // while the elements are equal, under F2 while they differ (F3 decides when both are present),
-// for at most CX elements.
+// for at most CX elements. (On the 8086 the last of the two prefixes decides; the prefix walk keeps
+// only that one.)
 #include "core/flags.h"
 #include "core/memory.h"
+#include "core/modes.h"
 #include "disasm/text.h"
 #include "exec/handlers.h"
 #include "exec/string_elements.h"
 
 namespace {
 
+template <class M>
 void compareBytes(Cpu& cpu, uint32_t minuend, uint32_t subtrahend) {
     cpu.result = minuend - subtrahend;
-    flagsSub8(cpu, minuend, subtrahend, cpu.result);
+    M::flagsSub(cpu, false, minuend, subtrahend, cpu.result);
 }
 
+template <class M>
 void compareWords(Cpu& cpu, uint32_t minuend, uint32_t subtrahend) {
     cpu.result = minuend - subtrahend;
-    flagsSub16(cpu, minuend, subtrahend, cpu.result);
+    M::flagsSub(cpu, true, minuend, subtrahend, cpu.result);
 }
 
 // ---- one element of each instruction, index registers included
 
+template <class M>
 void compareByteStrings(Cpu& cpu) {
-    const uint8_t source = readByteLinear(cpu, sourceAddress(cpu));
-    compareBytes(cpu, source, readByteLinear(cpu, destinationAddress(cpu)));
+    const uint8_t source = readByteLinear(cpu, sourceAddress<M>(cpu));
+    compareBytes<M>(cpu, source, readByteLinear(cpu, destinationAddress<M>(cpu)));
     cpu.si = stepped(cpu.si, cpu, 1);
     cpu.di = stepped(cpu.di, cpu, 1);
 }
 
+template <class M>
 void compareWordStrings(Cpu& cpu) {
-    cpu.imm16 = readWordLinear(cpu, sourceAddress(cpu));
-    cpu.farSegment = readWordLinear(cpu, destinationAddress(cpu));
-    compareWords(cpu, cpu.imm16, cpu.farSegment);
+    sourceAddress<M>(cpu);
+    destinationAddress<M>(cpu);
+    cpu.imm16 = sourceWord<M>(cpu);
+    cpu.farSegment = destinationWord<M>(cpu);
+    compareWords<M>(cpu, cpu.imm16, cpu.farSegment);
     cpu.si = stepped(cpu.si, cpu, 2);
     cpu.di = stepped(cpu.di, cpu, 2);
 }
 
+template <class M>
 void scanByte(Cpu& cpu) {
-    compareBytes(cpu, cpu.ax & 0xFF, readByteLinear(cpu, destinationAddress(cpu)));
+    compareBytes<M>(cpu, cpu.ax & 0xFF, readByteLinear(cpu, destinationAddress<M>(cpu)));
     cpu.di = stepped(cpu.di, cpu, 1);
 }
 
+template <class M>
 void scanWord(Cpu& cpu) {
-    cpu.farSegment = readWordLinear(cpu, destinationAddress(cpu));
-    compareWords(cpu, cpu.ax, cpu.farSegment);
+    destinationAddress<M>(cpu);
+    cpu.farSegment = destinationWord<M>(cpu);
+    compareWords<M>(cpu, cpu.ax, cpu.farSegment);
     cpu.di = stepped(cpu.di, cpu, 2);
 }
 
@@ -67,30 +78,39 @@ void repeatWhileMatching(Cpu& cpu, Element element) {
 
 }  // namespace
 
+template <class M>
 void opCmpsb(Cpu& cpu) {
     setText(cpu, "cmpsb");
     if (cpu.decodeOnly) return;
     takeSegmentBases(cpu);
-    repeatWhileMatching(cpu, compareByteStrings);
+    repeatWhileMatching(cpu, compareByteStrings<M>);
 }
 
+template <class M>
 void opCmpsw(Cpu& cpu) {
     setText(cpu, "cmpsw");
     if (cpu.decodeOnly) return;
     takeSegmentBases(cpu);
-    repeatWhileMatching(cpu, compareWordStrings);
+    repeatWhileMatching(cpu, compareWordStrings<M>);
 }
 
+template <class M>
 void opScasb(Cpu& cpu) {
     setText(cpu, "scasb");
     if (cpu.decodeOnly) return;
     takeSegmentBases(cpu);
-    repeatWhileMatching(cpu, scanByte);
+    repeatWhileMatching(cpu, scanByte<M>);
 }
 
+template <class M>
 void opScasw(Cpu& cpu) {
     setText(cpu, "scasw");
     if (cpu.decodeOnly) return;
     takeSegmentBases(cpu);
-    repeatWhileMatching(cpu, scanWord);
+    repeatWhileMatching(cpu, scanWord<M>);
 }
+
+VELKOR_FOR_BOTH_MODES(opCmpsb)
+VELKOR_FOR_BOTH_MODES(opCmpsw)
+VELKOR_FOR_BOTH_MODES(opScasb)
+VELKOR_FOR_BOTH_MODES(opScasw)
