@@ -15,7 +15,8 @@
 //   0-25   AX BX CX DX BP SI DI SP IP CS DS ES SS, little-endian words
 //   26-27  FLAGS word
 //   28     switches: bit 0 wait-loop cancel, bit 1 coverage, bit 2 register-write echo,
-//          bits 4-5 the number of instructions less one
+//          bit 3 the exact 8086 (else the standard processor), bits 4-5 the number of
+//          instructions less one
 //   29-31  the board's A0 address latch, A1 address latch and status byte
 //   then   up to 64 bytes at CS:IP, and up to 32 at SS:SP, 16 each at DS:SI, ES:DI, DS:BX and SS:BP
 //          (the code is written last, so it wins where the regions overlap)
@@ -136,6 +137,7 @@ void load(Machine& m, const Header& h, const uint8_t* data, size_t left) {
     c.segOverride = c.repPrefix = c.repnzPrefix = c.stopRequested = 0;
     c.decodeOnly = 0;
     c.waitLoopCancel = h.switches() & 1;
+    c.mode = (h.switches() >> 3) & 1 ? CpuMode::exact : CpuMode::standard;
     c.coverageOn = (h.switches() >> 1) & 1;
     // The coverage sets are left to grow: they are bounded, nothing here reads them, and clearing
     // walks every page slot.

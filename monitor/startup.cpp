@@ -13,21 +13,23 @@
 #include "monitor/monitor.h"
 #include "platform/platform.h"
 
-bool parseCommandLine(int argc, const char* const* argv, std::vector<int>& comPorts) {
+bool parseCommandLine(int argc, const char* const* argv, CommandLine& options) {
     bool good = true;
     bool expectNumber = false;
     for (int i = 1; i < argc; ++i) {
         if (expectNumber) {
             // strtol-style: leading blanks and a sign accepted, no digits gives 0.
-            comPorts.push_back(static_cast<int>(std::strtoll(argv[i], nullptr, 10)));
+            options.comPorts.push_back(static_cast<int>(std::strtoll(argv[i], nullptr, 10)));
             expectNumber = false;
         } else if (std::strcmp(argv[i], "-com") == 0) {
             expectNumber = true;
+        } else if (std::strcmp(argv[i], "-exact") == 0) {
+            options.mode = CpuMode::exact;
         } else {
             good = false;
         }
     }
-    if (comPorts.empty()) comPorts = {3, 4};
+    if (options.comPorts.empty()) options.comPorts = {3, 4};
     return good;
 }
 
@@ -50,12 +52,12 @@ void startCaptureFromEnvironment(Monitor& monitor) {
 
 int velkorMain(int argc, const char* const* argv) {
     platform::initConsole();
-    std::vector<int> comPorts;
-    if (!parseCommandLine(argc, argv, comPorts)) {
+    CommandLine options;
+    if (!parseCommandLine(argc, argv, options)) {
         std::printf("usage: velkor [option]\n\t-com <comport number>\n");
         return 0;
     }
-    serialLink.openPorts(comPorts);
+    serialLink.openPorts(options.comPorts);
     serialLink.capture = &registerCapture;
     tickHook.capture = &registerCapture;
 
@@ -63,6 +65,7 @@ int velkorMain(int argc, const char* const* argv) {
     cpu.board = &opnaBoard;
     cpu.tick = &tickHook;
     cpu.textWanted = 0;
+    cpu.mode = options.mode;
     resetCpu(cpu);
     setStartupRegisters(cpu);
 

@@ -48,14 +48,13 @@ void copyMachine(TestMachine& to, const TestMachine& from) {
     c.waitLoopCancel = from.cpu.waitLoopCancel;
 }
 
-class EveryOpcode : public ::testing::TestWithParam<int> {};
-
-TEST_P(EveryOpcode, DecodeOnlyIsPureAndExecutionAgreesWithIt) {
-    const int param = GetParam();
+// 0..255 are the one-byte opcodes, 256 the near jumps of the 0F page.
+void checkOpcode(int param, CpuMode mode) {
     const bool page0F = param >= 256;
     const uint8_t opcode = page0F ? 0x0F : static_cast<uint8_t>(param);
     std::mt19937 rng(static_cast<unsigned>(param) * 7919u + 1);
     TestMachine base, decoded, withText, withoutText;
+    for (TestMachine* m : {&base, &decoded, &withText, &withoutText}) m->cpu.mode = mode;
     fillMemory(base, rng);
     testing::internal::CaptureStdout();  // DOS services and division messages
     for (int trial = 0; trial < 24; ++trial) {
@@ -87,7 +86,16 @@ TEST_P(EveryOpcode, DecodeOnlyIsPureAndExecutionAgreesWithIt) {
     testing::internal::GetCapturedStdout();
 }
 
-// 0..255 are the one-byte opcodes, 256 the near jumps of the 0F page.
+class EveryOpcode : public ::testing::TestWithParam<int> {};
+
+TEST_P(EveryOpcode, DecodeOnlyIsPureAndExecutionAgreesWithIt) { checkOpcode(GetParam(), CpuMode::standard); }
+
 INSTANTIATE_TEST_SUITE_P(Opcodes, EveryOpcode, ::testing::Range(0, 257));
+
+class EveryOpcodeOf8086 : public ::testing::TestWithParam<int> {};
+
+TEST_P(EveryOpcodeOf8086, DecodeOnlyIsPureAndExecutionAgreesWithIt) { checkOpcode(GetParam(), CpuMode::exact); }
+
+INSTANTIATE_TEST_SUITE_P(Opcodes, EveryOpcodeOf8086, ::testing::Range(0, 257));
 
 }  // namespace
