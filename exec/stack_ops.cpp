@@ -110,12 +110,14 @@ void opPopRm(Cpu& cpu) {
     storeRmWord<M>(cpu);
 }
 
-// FF /6: the FF group has already decoded and formatted the operand.
+// FF /6: the FF group has already decoded and formatted the operand. PUSH SP in this form stores
+// SP as the mode's PUSH SP does.
 template <class M>
 void pushRmWord(Cpu& cpu) {
     setText(cpu, "push\t%s", cpu.rmText);
     if (cpu.decodeOnly) return;
-    M::push(cpu, static_cast<uint16_t>(cpu.rmValue));
+    const bool stackPointer = rmIsRegister(cpu) && cpu.rmField == 4;
+    M::push(cpu, stackPointer ? M::stackPointerAsPushed(cpu) : static_cast<uint16_t>(cpu.rmValue));
 }
 
 template <class M>
