@@ -332,12 +332,14 @@ public:
         return "l demo.bin\n";
     }
 
-    // Runs velkor on the script; its console output goes to the named file in the folder (or nowhere).
+    // Runs velkor (with the command-line options given) on the script; its console output goes to
+    // the named file in the folder (or nowhere).
     Outcome runVelkor(const ScratchFolder& folder, const std::string& script, const std::string& output = "",
-                      const std::string& comPort = "") const {
+                      const std::string& comPort = "", const std::vector<std::string>& velkorOptions = {}) const {
         std::ofstream(folder / "script.txt", std::ios::binary) << script;
         Launch launch;
         launch.argv = {options_.velkor};
+        launch.argv.insert(launch.argv.end(), velkorOptions.begin(), velkorOptions.end());
         launch.folder = folder.path();
         const std::string noPort = (folder / "no-port").string();
         launch.environment = {{"VELKOR_COM3", comPort.empty() ? noPort : comPort}, {"VELKOR_COM4", noPort}};
@@ -363,8 +365,9 @@ public:
     }
 
     // The number of steps a run with history on recorded: g (with h) and hw print it.
-    uint64_t recordedSteps(const ScratchFolder& folder, const std::string& script) const {
-        runVelkor(folder, script, "console.txt");
+    uint64_t recordedSteps(const ScratchFolder& folder, const std::string& script,
+                           const std::vector<std::string>& velkorOptions = {}) const {
+        runVelkor(folder, script, "console.txt", "", velkorOptions);
         return historyCount(folder);
     }
 
@@ -398,10 +401,10 @@ void expectCount(const char* what, uint64_t got, uint64_t expected) {
 
 // Confirms a guest's documented step count with the history: h, g, hw (below the 32,001 limit).
 void verifySteps(const Bench& bench, const std::string& guest, unsigned count, uint64_t expected,
-                 const std::string& setup = "") {
+                 const std::string& setup = "", const std::vector<std::string>& velkorOptions = {}) {
     ScratchFolder folder;
     const std::string script = bench.loadGuest(folder, guest, count) + setup + "h\ng\nhw\nq\n";
-    expectCount((guest + " steps").c_str(), bench.recordedSteps(folder, script), expected);
+    expectCount((guest + " steps").c_str(), bench.recordedSteps(folder, script, velkorOptions), expected);
 }
 
 // What the monitor's "capture end: FILE, A0 writes n, A1 writes n, ticks n, s.sss s" line says.
@@ -587,17 +590,20 @@ double runWorkload(const Bench& bench, const Workload& workload, Table& table) {
 std::string millionsPerSecond(double value, const char* unit) { return threeDigits(value / 1e6) + " M " + unit; }
 std::string thousandsPerSecond(double value, const char* unit) { return threeDigits(value / 1e3) + " k " + unit; }
 
-double mixedRate(const Bench& bench, bool coverage) {
+// The processor a g row runs on: the default one, or the exact 8086 (velkor -exact).
+std::vector<std::string> processorOptions(bool exact) { return exact ? std::vector<std::string>{"-exact"} : std::vector<std::string>{}; }
+
+double mixedRate(const Bench& bench, bool coverage, bool exact = false) {
     ScratchFolder folder;
     const unsigned outer = bench.sizes().mixedOuter;
     const std::string script = bench.loadGuest(folder, "mixed.bin", outer) + (coverage ? "c\n" : "") + "g\nq\n";
-    return static_cast<double>(mixedSteps(outer)) / bench.runVelkor(folder, script).seconds;
+    return static_cast<double>(mixedSteps(outer)) / bench.runVelkor(folder, script, "", "", processorOptions(exact)).seconds;
 }
 
-void verifyMixed(const Bench& bench, bool coverage) {
+void verifyMixed(const Bench& bench, bool coverage, bool exact = false) {
     const std::string setup = coverage ? "c\n" : "";
-    verifySteps(bench, "mixed.bin", 1, mixedSteps(1), setup);
-    verifySteps(bench, "mixed.bin", 2, mixedSteps(2), setup);
+    verifySteps(bench, "mixed.bin", 1, mixedSteps(1), setup, processorOptions(exact));
+    verifySteps(bench, "mixed.bin", 2, mixedSteps(2), setup, processorOptions(exact));
 }
 
 Workload goMixed() {
@@ -608,12 +614,16 @@ Workload goMixed() {
             Target::atLeast(150e6, ">= 150 M instr/s")};
 }
 
-// A target relative to the line above: at least a share of its median (none when that line failed).
-Target shareOfLineAbove(double above, double share, const std::function<std::string(double)>& show) {
-    if (std::isnan(above)) return Target{};
-    const double minimum = above * share;
-    const std::string text = ">= " + format("%.0f", 100 * share) + " % of the line above (" + show(minimum) + ")";
+// A target relative to another line: at least a share of its median (none when that line failed).
+Target shareOfLine(double other, double share, const std::string& which, const std::function<std::string(double)>& show) {
+    if (std::isnan(other)) return Target{};
+    const double minimum = other * share;
+    const std::string text = ">= " + format("%.0f", 100 * share) + " % of " + which + " (" + show(minimum) + ")";
     return Target::atLeast(minimum, text);
+}
+
+Target shareOfLineAbove(double above, double share, const std::function<std::string(double)>& show) {
+    return shareOfLine(above, share, "the line above", show);
 }
 
 // A figure with its share of the line above, when that line has one.
@@ -628,6 +638,25 @@ Workload goMixedCoverage(double withoutCoverage) {
             [](const Bench& b) { return mixedRate(b, true); },
             [withoutCoverage, show](double v) { return withShare(show(v), v, withoutCoverage); },
             shareOfLineAbove(withoutCoverage, 0.5, show)};
+}
+
+// The same g rows on the exact 8086, each against its default-mode line: within 10 %.
+Workload goMixedExact(double standard) {
+    auto show = [](double v) { return millionsPerSecond(v, "instr/s"); };
+    return {"g, mixed workload, exact 8086 (-exact), history and coverage off",
+            [](const Bench& b) { verifyMixed(b, false, true); },
+            [](const Bench& b) { return mixedRate(b, false, true); },
+            [standard, show](double v) { return withShare(show(v), v, standard); },
+            shareOfLine(standard, 0.9, "the default-mode line", show)};
+}
+
+Workload goMixedCoverageExact(double standard) {
+    auto show = [](double v) { return millionsPerSecond(v, "instr/s"); };
+    return {"g, mixed workload, exact 8086 (-exact), coverage on",
+            [](const Bench& b) { verifyMixed(b, true, true); },
+            [](const Bench& b) { return mixedRate(b, true, true); },
+            [standard, show](double v) { return withShare(show(v), v, standard); },
+            shareOfLine(standard, 0.9, "the default-mode line", show)};
 }
 
 // x with history simple: one trace line per executed instruction in history.txt.
@@ -1082,7 +1111,9 @@ int main(int argc, char** argv) {
     const Bench bench(options);
     Table table;
     const double mixed = runWorkload(bench, goMixed(), table);
-    runWorkload(bench, goMixedCoverage(mixed), table);
+    const double mixedCoverage = runWorkload(bench, goMixedCoverage(mixed), table);
+    runWorkload(bench, goMixedExact(mixed), table);
+    runWorkload(bench, goMixedCoverageExact(mixedCoverage), table);
     runWorkload(bench, traceSimple(), table);
     runWorkload(bench, portLog(), table);
     const double serial = runWorkload(bench, serialLink(), table);

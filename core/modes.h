@@ -40,8 +40,8 @@ struct StandardMode {
 
     static void push(Cpu& cpu, uint16_t value) { pushWord(cpu, value); }
     static uint16_t pop(Cpu& cpu) { return popWord(cpu); }
-    // What PUSH SP stores: SP as it was before the push.
-    static uint16_t stackPointerAsPushed(const Cpu& cpu) { return cpu.sp; }
+    // What PUSH of a word register stores: PUSH SP stores SP as it was before the push.
+    static uint16_t registerAsPushed(const Cpu& cpu, unsigned reg) { return getReg16(cpu, reg); }
 
     static uint16_t flagsWord(const Cpu& cpu) { return packFlags(cpu); }
 
@@ -93,7 +93,9 @@ struct ExactMode {
     static void push(Cpu& cpu, uint16_t value) { pushWord8086(cpu, value); }
     static uint16_t pop(Cpu& cpu) { return popWord8086(cpu); }
     // PUSH SP stores SP as the push has already lowered it.
-    static uint16_t stackPointerAsPushed(const Cpu& cpu) { return static_cast<uint16_t>(cpu.sp - 2); }
+    static uint16_t registerAsPushed(const Cpu& cpu, unsigned reg) {
+        return reg == 4 ? static_cast<uint16_t>(cpu.sp - 2) : getReg16(cpu, reg);
+    }
 
     static uint16_t flagsWord(const Cpu& cpu) { return packFlags8086(cpu); }
 

@@ -32,7 +32,7 @@ uint16_t defaultSegment(const Cpu& cpu, unsigned mod, unsigned rm) {
 
 // Computes eaOffset, eaLinear and linear for a memory operand (mod 0 to 2), taking any displacement.
 template <class M>
-void computeAddress(Cpu& cpu) {
+[[gnu::always_inline]] inline void computeAddress(Cpu& cpu) {
     const unsigned mod = cpu.modField;
     const unsigned rm = cpu.rmField;
     uint32_t offset;

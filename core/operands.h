@@ -25,10 +25,11 @@ template <class M> void decodeMemoryWord(Cpu& cpu);
 
 // Fetches the ModR/M byte (and displacement), computes the operand address, reads the r/m operand
 // into rmValue and the reg operand into regValue, notes a memory operand in traceText and
-// DataCoverage. Byte and word variants. The register case is inline: it is most of what runs.
+// DataCoverage. Byte and word variants. The register case is inline (forced: the compiler's
+// heuristics take the templates out of line): it is most of what runs.
 // StandardMode unless a mode is named.
 template <class M = StandardMode>
-inline void decodeRmByte(Cpu& cpu) {
+[[gnu::always_inline]] inline void decodeRmByte(Cpu& cpu) {
     fetchModRm(cpu);
     if (!rmIsRegister(cpu)) return decodeMemoryByte<M>(cpu);
     cpu.rmValue = getReg8(cpu, cpu.rmField);
@@ -36,7 +37,7 @@ inline void decodeRmByte(Cpu& cpu) {
 }
 
 template <class M = StandardMode>
-inline void decodeRmWord(Cpu& cpu) {
+[[gnu::always_inline]] inline void decodeRmWord(Cpu& cpu) {
     fetchModRm(cpu);
     if (!rmIsRegister(cpu)) return decodeMemoryWord<M>(cpu);
     cpu.rmValue = getReg16(cpu, cpu.rmField);
@@ -45,7 +46,7 @@ inline void decodeRmWord(Cpu& cpu) {
 }
 
 // Write the low 8/16 bits of result to the r/m operand of the last decode, or to the reg register.
-inline void storeRmByte(Cpu& cpu) {
+[[gnu::always_inline]] inline void storeRmByte(Cpu& cpu) {
     if (rmIsRegister(cpu)) {
         setReg8(cpu, cpu.rmField, static_cast<uint8_t>(cpu.result));
     } else {
@@ -54,7 +55,7 @@ inline void storeRmByte(Cpu& cpu) {
 }
 
 template <class M = StandardMode>
-inline void storeRmWord(Cpu& cpu) {
+[[gnu::always_inline]] inline void storeRmWord(Cpu& cpu) {
     if (rmIsRegister(cpu)) {
         setReg16(cpu, cpu.rmField, static_cast<uint16_t>(cpu.result));
     } else {

@@ -14,17 +14,11 @@
 
 #include <cstdint>
 
+#include "core/flags_8086.h"
+
 namespace exact8086 {
 
 namespace {
-
-uint8_t evenParity(uint8_t value) {
-    unsigned bits = value;
-    bits ^= bits >> 4;
-    bits ^= bits >> 2;
-    bits ^= bits >> 1;
-    return static_cast<uint8_t>(~bits & 1);
-}
 
 uint8_t lowByte(uint16_t word) { return static_cast<uint8_t>(word & 0xFF); }
 uint8_t highByte(uint16_t word) { return static_cast<uint8_t>(word >> 8); }
@@ -33,7 +27,7 @@ uint16_t joinBytes(uint8_t high, uint8_t low) { return static_cast<uint16_t>(hig
 void setSignZeroParity(Cpu& cpu, uint8_t result) {
     cpu.sfFlag = result >> 7;
     cpu.zfFlag = result == 0;
-    cpu.pfFlag = evenParity(result);
+    cpu.pfFlag = parityOf(result);
 }
 
 // Byte addition and subtraction as the ALU does them, OF/SF/ZF/PF from the 8-bit result.

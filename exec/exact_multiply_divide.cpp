@@ -12,6 +12,8 @@
 // keeps; a divide error therefore pushes flags set by real arithmetic, not arbitrary values.
 #include "exec/exact_multiply_divide.h"
 
+#include "core/flags_8086.h"
+
 namespace exact8086 {
 namespace {
 
@@ -103,11 +105,7 @@ private:
     void setResultFlags(uint16_t result) const {
         cpu_.sfFlag = isNegative(result);
         cpu_.zfFlag = result == 0;
-        uint8_t bits = static_cast<uint8_t>(result);
-        bits ^= bits >> 4;
-        bits ^= bits >> 2;
-        bits ^= bits >> 1;
-        cpu_.pfFlag = (~bits) & 1;
+        cpu_.pfFlag = parityOf(result);
     }
 
     uint16_t add(uint16_t a, uint16_t b, unsigned carryIn, Flags flags) const {
@@ -115,7 +113,7 @@ private:
         const uint16_t result = static_cast<uint16_t>(sum & mask_);
         if (flags == Flags::update) {
             cpu_.cfFlag = sum > mask_;
-            cpu_.afFlag = ((a ^ b ^ sum) & 0x10) != 0;
+            cpu_.afFlag = auxiliaryCarryOf(a, b, sum);
             cpu_.ofFlag = ((a ^ result) & (b ^ result) & sign_) != 0;
             setResultFlags(result);
         }
@@ -127,7 +125,7 @@ private:
         const uint16_t result = static_cast<uint16_t>(difference & mask_);
         if (flags == Flags::update) {
             cpu_.cfFlag = a < b;
-            cpu_.afFlag = ((a ^ b ^ difference) & 0x10) != 0;
+            cpu_.afFlag = auxiliaryCarryOf(a, b, difference);
             cpu_.ofFlag = ((a ^ b) & (a ^ result) & sign_) != 0;
             setResultFlags(result);
         }

@@ -6,19 +6,13 @@
 // OF is, for every operation but SETMO, whether the step changed the top bit.
 #include "exec/exact_shift.h"
 
+#include "core/flags_8086.h"
+
 namespace exact8086 {
 
 namespace {
 
 enum Operation : unsigned { kRol, kRor, kRcl, kRcr, kShl, kShr, kSetmo, kSar };
-
-uint8_t evenParity(uint32_t value) {
-    unsigned bits = value & 0xFF;
-    bits ^= bits >> 4;
-    bits ^= bits >> 2;
-    bits ^= bits >> 1;
-    return static_cast<uint8_t>(~bits & 1);
-}
 
 struct Width {
     uint32_t top;  // 0x80 or 0x8000
@@ -48,7 +42,7 @@ uint32_t oneStep(Cpu& cpu, unsigned operation, uint32_t value, Width width) {
         cpu.afFlag = operation == kShl ? (result >> 4) & 1 : 0;
         cpu.sfFlag = (result & width.top) != 0;
         cpu.zfFlag = result == 0;
-        cpu.pfFlag = evenParity(result);
+        cpu.pfFlag = parityOf(result);
     }
     return result;
 }

@@ -38,7 +38,7 @@ void opPushReg(Cpu& cpu) {
     const unsigned reg = cpu.codeByte - 0x50u;
     setText(cpu, "push\t%s", kWordRegisterNames[reg]);
     if (cpu.decodeOnly) return;
-    M::push(cpu, reg == 4 ? M::stackPointerAsPushed(cpu) : getReg16(cpu, reg));
+    M::push(cpu, M::registerAsPushed(cpu, reg));
 }
 
 // POP SP ends with SP = the word read (the pop's own change of SP is overwritten).
@@ -116,8 +116,7 @@ template <class M>
 void pushRmWord(Cpu& cpu) {
     setText(cpu, "push\t%s", cpu.rmText);
     if (cpu.decodeOnly) return;
-    const bool stackPointer = rmIsRegister(cpu) && cpu.rmField == 4;
-    M::push(cpu, stackPointer ? M::stackPointerAsPushed(cpu) : static_cast<uint16_t>(cpu.rmValue));
+    M::push(cpu, rmIsRegister(cpu) ? M::registerAsPushed(cpu, cpu.rmField) : static_cast<uint16_t>(cpu.rmValue));
 }
 
 template <class M>
