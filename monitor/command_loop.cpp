@@ -3,9 +3,12 @@
 
 #include "host/register_capture.h"
 #include "monitor/monitor.h"
+#include "platform/line_editor.h"
 #include "platform/platform.h"
 
-bool readCommandLine(char* buffer, size_t size) {
+bool readCommandLine(const char* prompt, char* buffer, size_t size) {
+    if (platform::lineEditing()) return platform::editLine(prompt, buffer, size);
+    std::fputs(prompt, stdout);
     std::fflush(stdout);
     size_t length = 0;
     bool gotAny = false;
@@ -27,8 +30,7 @@ void Monitor::commandLoop() {
     for (;;) {
         // While velkor waits at the prompt, the capture on disk is complete.
         capture_.flush();
-        std::printf(">");
-        const bool gotLine = readCommandLine(lineBuffer_.get(), kLineBufferSize);
+        const bool gotLine = readCommandLine(">", lineBuffer_.get(), kLineBufferSize);
         // A signal cuts the read short: what was read is not a command.
         if (platform::endRequested()) return;
         if (!gotLine) {
@@ -38,6 +40,7 @@ void Monitor::commandLoop() {
             return;
         }
         char* line = lineBuffer_.get();
+        platform::rememberLine(line);
         if (line[0] == '\0' || line[0] == '\r') continue;
         // The first carriage return after the command word's first blank ends the line.
         if (char* blank = std::strpbrk(line + 1, " \t")) {

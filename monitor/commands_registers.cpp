@@ -99,8 +99,9 @@ void Monitor::registers(const char* line) {
         return;
     }
     // The reply replaces the command line in the line buffer; the end of input counts as empty.
-    std::printf("%04x:", readRegister(cpu_, *reg));
+    char prompt[8];
+    std::snprintf(prompt, sizeof prompt, "%04x:", readRegister(cpu_, *reg));
     char* reply = lineBuffer_.get();
-    readCommandLine(reply, kLineBufferSize);
+    readCommandLine(prompt, reply, kLineBufferSize);
     writeRegister(cpu_, *reg, typedValue(reply));
 }

@@ -4,6 +4,7 @@
 
 #include "host/register_capture.h"
 #include "monitor/monitor.h"
+#include "platform/line_editor.h"
 
 namespace {
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -98,6 +99,14 @@ bool Monitor::interpretLine(char* line) {
             return false;
         case 'x':
             execute(line);
+            return false;
+        case '?':
+            // Help is for people at a terminal; a script's ? stays the invalid command it was.
+            if (platform::inputIsTerminal()) {
+                showHelp();
+            } else {
+                std::printf("invalid command [%c]\n", line[0]);
+            }
             return false;
         default:
             std::printf("invalid command [%c]\n", line[0]);

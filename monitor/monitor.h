@@ -14,10 +14,10 @@ struct TickHook;
 
 constexpr size_t kLineBufferSize = 64 * 1024;
 
-// Reads one line from standard input into buffer (at most size - 1 characters are kept; the rest
-// of a longer line is dropped). The newline is not stored. Returns false at the end of input
-// when no character was read.
-bool readCommandLine(char* buffer, size_t size);
+// Shows the prompt and reads one line from standard input into buffer (at most size - 1 characters
+// are kept; the rest of a longer line is dropped). The newline is not stored. Returns false at the
+// end of input when no character was read. At a terminal the line editor reads it.
+bool readCommandLine(const char* prompt, char* buffer, size_t size);
 
 class Monitor {
 public:
@@ -36,6 +36,7 @@ public:
 
 private:
     // Execution control, breakpoints and history.
+    void showHelp();
     void trace();
     void go(const char* line);
     void proceed();

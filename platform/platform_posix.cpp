@@ -12,6 +12,7 @@
 #include <iterator>
 #include <string>
 
+#include "platform/line_editor.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -125,6 +126,11 @@ void sleepUntilNanos(int64_t deadline) {
 }
 
 // ---- Keyboard ----------------------------------------------------------------------------
+
+bool inputIsTerminal() {
+    static const bool terminal = isatty(STDIN_FILENO) != 0;
+    return terminal;
+}
 
 namespace {
 bool keyModeActive = false;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "platform/line_editor.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -20,6 +21,8 @@ bool inputIsConsole() {
     return console;
 }
 }  // namespace
+
+bool inputIsTerminal() { return inputIsConsole(); }
 
 void initConsole() {
     // The C runtime's text mode would turn every "\n" velkor prints into "\r\n"; the output must be

@@ -1,8 +1,4 @@
 // The x command's Q-key break, with velkor on a real terminal (a pseudo-terminal).
-#include <poll.h>
-#include <pty.h>
-#include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -11,53 +7,9 @@
 
 #include "support/child_process.h"
 #include "support/guest_image.h"
+#include "support/terminal_session.h"
 
 namespace {
-
-class TerminalSession {
-public:
-    explicit TerminalSession(const std::string& dir) {
-        pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
-        if (pid_ == 0) {
-            for (const auto& [name, value] : noDeviceEnv()) setenv(name.c_str(), value.c_str(), 1);
-            if (chdir(dir.c_str()) != 0) _exit(126);
-            execl(VELKOR_BINARY, VELKOR_BINARY, static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-    ~TerminalSession() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        close(master_);
-    }
-    void type(const std::string& keys) { EXPECT_EQ(write(master_, keys.data(), keys.size()), static_cast<ssize_t>(keys.size())); }
-    bool waitFor(const std::string& text, int timeoutMs) {
-        for (int waited = 0; output_.find(text) == std::string::npos; waited += 10) {
-            if (waited > timeoutMs) return false;
-            pollfd entry{master_, POLLIN, 0};
-            if (poll(&entry, 1, 10) > 0) {
-                char buffer[4096];
-                const ssize_t n = read(master_, buffer, sizeof buffer);
-                if (n > 0) output_.append(buffer, static_cast<size_t>(n));
-            }
-        }
-        return true;
-    }
-    int exitStatus() {
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    const std::string& output() const { return output_; }
-
-private:
-    pid_t pid_ = -1;
-    int master_ = -1;
-    std::string output_;
-};
 
 TEST(QuitKey, BreaksAnEndlessExecuteOnATerminal) {
     const std::string dir = makeTempDir();
