@@ -641,20 +641,12 @@ Workload goMixedCoverage(double withoutCoverage) {
 }
 
 // The same g rows on the exact 8086, each against its default-mode line: within 10 %.
-Workload goMixedExact(double standard) {
+Workload goMixedExact(double standard, bool coverage) {
     auto show = [](double v) { return millionsPerSecond(v, "instr/s"); };
-    return {"g, mixed workload, exact 8086 (-exact), history and coverage off",
-            [](const Bench& b) { verifyMixed(b, false, true); },
-            [](const Bench& b) { return mixedRate(b, false, true); },
-            [standard, show](double v) { return withShare(show(v), v, standard); },
-            shareOfLine(standard, 0.9, "the default-mode line", show)};
-}
-
-Workload goMixedCoverageExact(double standard) {
-    auto show = [](double v) { return millionsPerSecond(v, "instr/s"); };
-    return {"g, mixed workload, exact 8086 (-exact), coverage on",
-            [](const Bench& b) { verifyMixed(b, true, true); },
-            [](const Bench& b) { return mixedRate(b, true, true); },
+    return {coverage ? "g, mixed workload, exact 8086 (-exact), coverage on"
+                     : "g, mixed workload, exact 8086 (-exact), history and coverage off",
+            [coverage](const Bench& b) { verifyMixed(b, coverage, true); },
+            [coverage](const Bench& b) { return mixedRate(b, coverage, true); },
             [standard, show](double v) { return withShare(show(v), v, standard); },
             shareOfLine(standard, 0.9, "the default-mode line", show)};
 }
@@ -1112,8 +1104,8 @@ int main(int argc, char** argv) {
     Table table;
     const double mixed = runWorkload(bench, goMixed(), table);
     const double mixedCoverage = runWorkload(bench, goMixedCoverage(mixed), table);
-    runWorkload(bench, goMixedExact(mixed), table);
-    runWorkload(bench, goMixedCoverageExact(mixedCoverage), table);
+    runWorkload(bench, goMixedExact(mixed, false), table);
+    runWorkload(bench, goMixedExact(mixedCoverage, true), table);
     runWorkload(bench, traceSimple(), table);
     runWorkload(bench, portLog(), table);
     const double serial = runWorkload(bench, serialLink(), table);
