@@ -31,9 +31,11 @@ struct EditingSession {
         : dir(makeTempDir()), session(dir, {{"XDG_STATE_HOME", state}, {"HOME", dir}, {"TERM", "xterm"}}) {
         EXPECT_TRUE(session.waitFor(">", 5000));
     }
-    // Types a line and waits for the answer text to appear after what was shown so far.
+    // Types a line once the editor reads the terminal (the prompt is shown a moment before it takes
+    // the terminal) and waits for the answer text to appear after what was shown so far.
     bool answer(const std::string& keys, const std::string& text) {
         const size_t from = session.output().size();
+        if (!session.waitForKeyMode(5000)) return false;
         session.type(keys);
         return session.waitFor(text, 5000, from);
     }

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -52,6 +53,16 @@ public:
             }
         }
         return true;
+    }
+    // Waits until the program reads the terminal key by key (its line mode is off, as a line editor
+    // sets it): a key typed before that would meet the terminal's own line editing.
+    bool waitForKeyMode(int timeoutMs) {
+        for (int waited = 0; waited <= timeoutMs; waited += 5) {
+            termios mode{};
+            if (tcgetattr(master_, &mode) == 0 && (mode.c_lflag & ICANON) == 0) return true;
+            usleep(5000);
+        }
+        return false;
     }
     // The exit status, or -1 when the program did not exit; signal receives the ending signal.
     int exitStatus(int* signal = nullptr) {
