@@ -149,6 +149,9 @@ TEST(HelpScreen, AtATerminalQuestionMarkShowsTheCommands) {
     const std::string dir = makeTempDir();
     TerminalSession session(dir, {{"XDG_STATE_HOME", dir}, {"TERM", "xterm"}});
     ASSERT_TRUE(session.waitFor(">", 5000));
+    if (VELKOR_LINE_EDITING) {
+        ASSERT_TRUE(session.waitForKeyMode(5000));
+    }
     session.type("?\n");
     ASSERT_TRUE(session.waitFor("decimal\r\n>", 5000)) << session.output();
     const std::string& out = session.output();
