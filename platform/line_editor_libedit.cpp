@@ -39,6 +39,7 @@ public:
     void load() {
         if (loaded_) return;
         loaded_ = true;
+        stifle_history(static_cast<int>(kHistoryLines));
         const std::string directory = historyDirectory();
         if (directory.empty()) return;
         path_ = directory + "/history";
@@ -66,9 +67,14 @@ private:
         if (lines_.size() > kHistoryLines) lines_.pop_front();
     }
 
+    // The whole file again (at most kHistoryLines short lines, once per typed command), so that it
+    // never holds more and a session that ends abruptly loses nothing.
     void save() {
         if (path_.empty()) return;
-        makeDirectories(historyDirectory());
+        if (!madeDirectories_) {
+            makeDirectories(historyDirectory());
+            madeDirectories_ = true;
+        }
         FILE* file = std::fopen(path_.c_str(), "w");
         if (!file) return;
         for (const std::string& line : lines_) std::fprintf(file, "%s\n", line.c_str());
@@ -76,6 +82,7 @@ private:
     }
 
     bool loaded_ = false;
+    bool madeDirectories_ = false;
     std::string path_;
     std::deque<std::string> lines_;
 };
@@ -88,7 +95,6 @@ bool lineEditing() { return inputIsTerminal(); }
 
 bool editLine(const char* prompt, char* buffer, size_t size) {
     history.load();
-    stifle_history(static_cast<int>(kHistoryLines));
     std::fflush(stdout);
     char* line = readline(prompt);
     if (!line) return false;
