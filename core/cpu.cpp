@@ -2,9 +2,12 @@
 
 #include <cstring>
 
+#include "core/decode_cache.h"
 #include "core/memory.h"
 
 Cpu::Cpu() : memory(std::make_unique<uint8_t[]>(kMemorySize)) {}
+
+Cpu::~Cpu() = default;
 
 void resetCpu(Cpu& cpu) {
     cpu.segOverride = cpu.repPrefix = cpu.repnzPrefix = cpu.stopRequested = 0;
@@ -46,13 +49,3 @@ void unpackFlags(Cpu& cpu, uint16_t word) {
 }
 
 const char* const kSegmentRegisterNames[4] = {"es", "cs", "ss", "ds"};
-
-uint16_t& segmentRegister(Cpu& cpu, unsigned n) {
-    switch (n & 3) {
-        case 0: return cpu.es;
-        case 1: return cpu.cs;
-        case 2: return cpu.ss;
-        default: return cpu.ds;
-    }
-}
-

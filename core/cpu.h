@@ -10,6 +10,7 @@
 
 struct OpnaBoard;
 struct TickHook;
+struct DecodeCache;
 
 constexpr uint32_t kMemorySize = 0x100000;
 constexpr uint32_t kAddressMask = 0xFFFFF;
@@ -24,15 +25,38 @@ enum SegOverride : uint8_t { kSegNone = 0, kSegDs = 1, kSegCs = 2, kSegEs = 3, k
 
 struct Cpu {
     Cpu();
+    ~Cpu();
 
     std::unique_ptr<uint8_t[]> memory;
 
-    uint16_t ax = 0, bx = 0, cx = 0, dx = 0, bp = 0, si = 0, di = 0, sp = 0, ip = 0;
-    uint16_t cs = 0, ds = 0, es = 0, ss = 0;
+    // The register file: one array in the order of the register numbers the instructions carry, so
+    // that an operand's register is an index, with the names as a second view of the same words.
+    // (Reading one view after writing the other is the union use GCC, Clang and MSVC define.)
+    union {
+        uint16_t regs[8] = {};
+        struct {
+            uint16_t ax, cx, dx, bx, sp, bp, si, di;
+        };
+    };
+    // The segment registers likewise, by their 2-bit number (ES CS SS DS).
+    union {
+        uint16_t segs[4] = {};
+        struct {
+            uint16_t es, cs, ss, ds;
+        };
+    };
+    uint16_t ip = 0;
 
     uint8_t ofFlag = 0, dfFlag = 0, ifFlag = 0, tfFlag = 0, sfFlag = 0, zfFlag = 0, afFlag = 0,
             pfFlag = 0, cfFlag = 0;
     uint8_t savedFlags[9] = {};
+
+    // The flags of the last arithmetic result, not yet written into the flag bytes. Only the fast
+    // run loop defers them (core/lazy_flags.h); everywhere else `rule` is 0 and the bytes are current.
+    struct PendingFlags {
+        uint8_t rule = 0;  // FlagRule
+        uint32_t op1 = 0, op2 = 0, result = 0;
+    } pendingFlags;
 
     uint8_t segOverride = 0;
     uint8_t repPrefix = 0;
@@ -77,6 +101,9 @@ struct Cpu {
     // The sound board and tick hook that the port and WAIT instructions reach.
     OpnaBoard* board = nullptr;
     TickHook* tick = nullptr;
+
+    // The fast run loop's decoded instructions, made on its first run.
+    std::unique_ptr<DecodeCache> decodeCache;
 };
 
 // Puts the machine into its reset state (memory cleared, vectors to FFFF:0008, registers reset).
@@ -91,7 +118,7 @@ void unpackFlags(Cpu& cpu, uint16_t word);
 
 // Segment registers by 2-bit number (ES CS SS DS), as instructions name them; 4-7 alias 0-3.
 extern const char* const kSegmentRegisterNames[4];
-uint16_t& segmentRegister(Cpu& cpu, unsigned n);
+inline uint16_t& segmentRegister(Cpu& cpu, unsigned n) { return cpu.segs[n & 3]; }
 
 // The segment an operand uses: the one a prefix selected, else the instruction's default.
 inline uint16_t segmentOrOverride(const Cpu& cpu, uint16_t defaultSegment) {
@@ -106,18 +133,15 @@ inline uint16_t segmentOrOverride(const Cpu& cpu, uint16_t defaultSegment) {
 }
 
 // Register access by 3-bit number: bytes AL CL DL BL AH CH DH BH, words AX CX DX BX SP BP SI DI.
-inline constexpr uint16_t Cpu::* kWordRegisterMembers[8] = {&Cpu::ax, &Cpu::cx, &Cpu::dx, &Cpu::bx,
-                                                           &Cpu::sp, &Cpu::bp, &Cpu::si, &Cpu::di};
-
-inline uint16_t getReg16(const Cpu& cpu, unsigned n) { return cpu.*kWordRegisterMembers[n & 7]; }
-inline void setReg16(Cpu& cpu, unsigned n, uint16_t value) { cpu.*kWordRegisterMembers[n & 7] = value; }
+inline uint16_t getReg16(const Cpu& cpu, unsigned n) { return cpu.regs[n & 7]; }
+inline void setReg16(Cpu& cpu, unsigned n, uint16_t value) { cpu.regs[n & 7] = value; }
 
 // Byte registers 0-3 are the low halves of AX CX DX BX, 4-7 their high halves.
 inline uint8_t getReg8(const Cpu& cpu, unsigned n) {
-    return static_cast<uint8_t>(cpu.*kWordRegisterMembers[n & 3] >> (n & 4 ? 8 : 0));
+    return static_cast<uint8_t>(cpu.regs[n & 3] >> (n & 4 ? 8 : 0));
 }
 
 inline void setReg8(Cpu& cpu, unsigned n, uint8_t value) {
-    uint16_t& word = cpu.*kWordRegisterMembers[n & 3];
+    uint16_t& word = cpu.regs[n & 3];
     word = n & 4 ? static_cast<uint16_t>((word & 0x00FF) | value << 8) : static_cast<uint16_t>((word & 0xFF00) | value);
 }

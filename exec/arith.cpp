@@ -9,6 +9,7 @@
 #include "core/modes.h"
 #include "core/operands.h"
 #include "disasm/text.h"
+#include "exec/alu_rules.h"
 #include "exec/exact_decimal.h"
 #include "exec/handlers.h"
 
@@ -16,25 +17,20 @@ namespace {
 
 const char* const kAluMnemonics[8] = {"add", "or", "adc", "sbb", "and", "sub", "xor", "cmp"};
 
-constexpr bool storesResult(AluOp op) { return op != kAluCmp; }
-
 // Operand widths: the flag rules of each are picked at compile time, so they inline.
 enum Width : bool { kByte = false, kWord = true };
 
 // Sets result (untruncated) and the flags of op applied to op1 and op2. ADC and SBB read the carry
-// before any flag changes; the carry-in is part of the result only, so the overflow rule sees the
-// true op2. A borrow wraps the 32-bit slot to its two's complement, which the subtraction rule
-// reads as negative.
+// before any flag changes.
 template <AluOp op, Width width, class M>
 void applyAlu(Cpu& cpu, uint32_t op1, uint32_t op2) {
-    if constexpr (op == kAluAdd || op == kAluAdc) {
-        cpu.result = op == kAluAdc ? op1 + op2 + cpu.cfFlag : op1 + op2;
+    cpu.result = aluResult<op>(op1, op2, readsCarry(op) ? cpu.cfFlag : 0);
+    constexpr FlagRule rule = flagRuleOf<op>(width);
+    if constexpr (rule == kFlagsAdd8 || rule == kFlagsAdd16) {
         M::flagsAdd(cpu, width, op1, op2, cpu.result);
-    } else if constexpr (op == kAluSbb || op == kAluSub || op == kAluCmp) {
-        cpu.result = op == kAluSbb ? op1 - op2 - cpu.cfFlag : op1 - op2;
+    } else if constexpr (rule == kFlagsSub8 || rule == kFlagsSub16) {
         M::flagsSub(cpu, width, op1, op2, cpu.result);
     } else {
-        cpu.result = op == kAluOr ? (op1 | op2) : op == kAluAnd ? (op1 & op2) : (op1 ^ op2);
         M::flagsLogic(cpu, width, cpu.result);
     }
 }

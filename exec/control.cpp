@@ -9,61 +9,19 @@
 #include "core/operands.h"
 #include "core/stack.h"
 #include "disasm/text.h"
+#include "exec/control_rules.h"
 #include "exec/handlers.h"
 
 namespace {
-
-// A LOOP whose displacement is FE jumps onto itself: the guest's busy-wait idiom.
-constexpr uint8_t kLoopOntoItself = 0xFE;
 
 // Mnemonics of the sixteen conditions, by the low nibble of the (second) opcode byte.
 const char* const kConditionNames[16] = {"jo", "jno", "jc", "jnc", "jz", "jnz", "jbe", "ja",
                                          "js", "jns", "jp", "jnp", "jl", "jge", "jle", "jg"};
 
-// The conditions come in pairs: an even nibble tests the condition, the odd one after it its
-// negation. PF is never computed by the arithmetic, so JP/JNP see the value last loaded into it.
-bool pairConditionHolds(const Cpu& cpu, unsigned pair) {
-    const bool signDiffersFromOverflow = cpu.sfFlag != cpu.ofFlag;
-    switch (pair) {
-        case 0: return cpu.ofFlag != 0;
-        case 1: return cpu.cfFlag != 0;
-        case 2: return cpu.zfFlag != 0;
-        case 3: return cpu.cfFlag != 0 || cpu.zfFlag != 0;
-        case 4: return cpu.sfFlag != 0;
-        case 5: return cpu.pfFlag != 0;
-        case 6: return signDiffersFromOverflow;
-        default: return cpu.zfFlag != 0 || signDiffersFromOverflow;
-    }
-}
-
-bool conditionHolds(const Cpu& cpu, unsigned nibble) {
-    const bool negated = (nibble & 1) != 0;
-    return pairConditionHolds(cpu, nibble >> 1) != negated;
-}
-
-// Target of a relative transfer whose bytes have all been taken (IP is past the instruction).
-uint16_t relativeTarget(const Cpu& cpu, int16_t displacement) {
-    return static_cast<uint16_t>(cpu.ip + displacement);
-}
-
-uint16_t shortTarget(const Cpu& cpu, uint8_t displacement) {
-    return relativeTarget(cpu, static_cast<int8_t>(displacement));
-}
-
-uint16_t nearTarget(const Cpu& cpu, uint16_t displacement) {
-    return relativeTarget(cpu, static_cast<int16_t>(displacement));
-}
-
 // The LOOP family and JCXZ keep their displacement byte in codeByte; returns the target.
 uint16_t takeLoopDisplacement(Cpu& cpu) {
     cpu.codeByte = fetchByte(cpu);
     return shortTarget(cpu, cpu.codeByte);
-}
-
-// LOOP, LOOPZ and LOOPNZ count CX down first (0 becomes FFFF); returns the new count.
-uint16_t countDown(Cpu& cpu) {
-    cpu.cx = static_cast<uint16_t>(cpu.cx - 1);
-    return cpu.cx;
 }
 
 // Far pointer in the instruction: the offset word first, then the segment word.
@@ -155,28 +113,21 @@ void opLoopnz(Cpu& cpu) {
     const uint16_t target = takeLoopDisplacement(cpu);
     setText(cpu, "loopnz\t%04x", target);
     if (cpu.decodeOnly) return;
-    if (countDown(cpu) != 0 && cpu.zfFlag == 0) cpu.ip = target;
+    if (loopnzContinues(cpu)) cpu.ip = target;
 }
 
 void opLoopz(Cpu& cpu) {
     const uint16_t target = takeLoopDisplacement(cpu);
     setText(cpu, "loopz\t%04x", target);
     if (cpu.decodeOnly) return;
-    if (countDown(cpu) != 0 && cpu.zfFlag != 0) cpu.ip = target;
+    if (loopzContinues(cpu)) cpu.ip = target;
 }
 
 void opLoop(Cpu& cpu) {
     const uint16_t target = takeLoopDisplacement(cpu);
     setText(cpu, "loop\t%04x", target);
     if (cpu.decodeOnly) return;
-    if (countDown(cpu) == 0) return;
-    // A busy-wait LOOP onto itself only burns time; with the cancel switch on, the WAIT tick is
-    // the time base and the wait is cut short.
-    if (cpu.waitLoopCancel != 0 && cpu.codeByte == kLoopOntoItself) {
-        cpu.cx = 0;
-        return;
-    }
-    cpu.ip = target;
+    if (loopContinues(cpu, cpu.codeByte)) cpu.ip = target;
 }
 
 void opJcxz(Cpu& cpu) {

@@ -1,0 +1,62 @@
+#pragma once
+// Decoded instructions, kept per linear address for the fast run loop. An entry holds the bytes it
+// was decoded from and is used only while the image still holds exactly those bytes there, so a
+// write by any path (a guest instruction, a string, the stack, an INT frame, the monitor's e, f,
+// m, l) takes effect the next time the instruction runs, with no write path having to know about
+// the cache. One direct-mapped table of fixed size: the memory it takes does not depend on what
+// the guest does.
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "core/cpu.h"
+
+struct DecodedInstruction;
+using FastHandler = void (*)(Cpu&, const DecodedInstruction&);
+
+// Instructions are compared through an 8-byte window, the longest instruction the fast loop takes.
+constexpr unsigned kWindowBytes = 8;
+// The last linear address whose window lies inside the image.
+constexpr uint32_t kLastWindowStart = kMemorySize - kWindowBytes;
+
+struct DecodedInstruction {
+    FastHandler handler = nullptr;  // none: the instruction is left to the step
+    uint64_t bytes = 0;             // the window as decoded, masked to the instruction's bytes
+    uint64_t mask = 0;              // which bytes of the window the instruction is made of
+    uint32_t linear = ~0u;          // CS*16+IP it was decoded at (none yet: above any address)
+    // A memory operand's offset: (word register baseReg & baseMask) + (indexReg & indexMask) +
+    // displacement, untruncated as the operand layer forms it; in the segment register `segment`.
+    uint32_t displacement = 0;
+    uint16_t baseMask = 0, indexMask = 0;
+    uint8_t baseReg = 0, indexReg = 0, segment = 0;
+    uint8_t reg = 0;     // the reg field, or the register or condition an opcode names
+    uint8_t rm = 0;      // the r/m field of a register operand
+    uint8_t length = 0;  // bytes
+    uint16_t immediate = 0;  // an immediate or relative displacement, as the instruction uses it
+};
+
+// The window of image bytes at a linear address at most kLastWindowStart.
+inline uint64_t windowAt(const Cpu& cpu, uint32_t linear) {
+    uint64_t window;
+    std::memcpy(&window, cpu.memory.get() + linear, sizeof window);
+    return window;
+}
+
+// The mask of the first `length` bytes of a window, in the host's byte order.
+inline uint64_t windowMask(unsigned length) {
+    if (length >= kWindowBytes) return ~uint64_t{0};
+    const uint64_t low = (uint64_t{1} << (8 * length)) - 1;
+    return std::endian::native == std::endian::little ? low : ~(~uint64_t{0} >> (8 * length));
+}
+
+struct DecodeCache {
+    static constexpr uint32_t kEntries = 1u << 16;  // 3 MiB: a whole segment of code without collisions
+
+    explicit DecodeCache(CpuMode forMode) : mode(forMode), entries(std::make_unique<DecodedInstruction[]>(kEntries)) {}
+
+    DecodedInstruction& entryFor(uint32_t linear) { return entries[linear & (kEntries - 1)]; }
+
+    CpuMode mode;  // whose handlers the entries hold
+    std::unique_ptr<DecodedInstruction[]> entries;
+};

@@ -1,0 +1,89 @@
+#pragma once
+// Operands of decoded instructions. The decoder has already taken the ModR/M byte apart and picked
+// the handler instance for a register or a memory operand, so an operand here is a register index
+// or an address formed from the entry, with no decoding and no branching on the form. Memory goes
+// through the mode's address rules, exactly as the operand layer reaches it.
+#include <cstdint>
+
+#include "core/cpu.h"
+#include "core/decode_cache.h"
+#include "core/memory.h"
+#include "core/modes.h"
+
+struct Byte {
+    static constexpr bool word = false;
+};
+struct Word {
+    static constexpr bool word = true;
+};
+
+template <class W>
+inline uint32_t readRegister(const Cpu& cpu, unsigned n) {
+    if constexpr (W::word) return getReg16(cpu, n);
+    else return getReg8(cpu, n);
+}
+
+template <class W>
+inline void writeRegister(Cpu& cpu, unsigned n, uint32_t value) {
+    if constexpr (W::word) setReg16(cpu, n, static_cast<uint16_t>(value));
+    else setReg8(cpu, n, static_cast<uint8_t>(value));
+}
+
+// The register named by the reg field (or by the opcode).
+template <class W>
+struct RegOperand {
+    Cpu& cpu;
+    unsigned n;
+    RegOperand(Cpu& c, const DecodedInstruction& d) : cpu(c), n(d.reg) {}
+    uint32_t read() const { return readRegister<W>(cpu, n); }
+    void write(uint32_t value) const { writeRegister<W>(cpu, n, value); }
+};
+
+// The r/m operand when it is a register.
+template <class W>
+struct RmRegister {
+    Cpu& cpu;
+    unsigned n;
+    RmRegister(Cpu& c, const DecodedInstruction& d) : cpu(c), n(d.rm) {}
+    uint32_t read() const { return readRegister<W>(cpu, n); }
+    void write(uint32_t value) const { writeRegister<W>(cpu, n, value); }
+};
+
+// The offset of a memory operand, untruncated: BX+SI may pass FFFF, as the operand layer forms it.
+inline uint32_t operandOffset(const Cpu& cpu, const DecodedInstruction& d) {
+    return (cpu.regs[d.baseReg] & d.baseMask) + (cpu.regs[d.indexReg] & d.indexMask) + d.displacement;
+}
+
+// The r/m operand when it is memory; the address is formed once, when the operand is.
+template <class W, class M>
+struct RmMemory {
+    Cpu& cpu;
+    uint32_t base, offset;
+    RmMemory(Cpu& c, const DecodedInstruction& d)
+        : cpu(c), base(linearOf(c.segs[d.segment], 0)), offset(operandOffset(c, d)) {}
+    uint32_t read() const {
+        if constexpr (W::word) return M::readWord(cpu, base, offset);
+        else return readByteLinear(cpu, M::address(base, offset));
+    }
+    void write(uint32_t value) const {
+        if constexpr (W::word) M::writeWord(cpu, base, offset, static_cast<uint16_t>(value));
+        else writeByteLinear(cpu, M::address(base, offset), static_cast<uint8_t>(value));
+    }
+};
+
+// AL or AX.
+template <class W>
+struct Accumulator {
+    Cpu& cpu;
+    Accumulator(Cpu& c, const DecodedInstruction&) : cpu(c) {}
+    uint32_t read() const { return readRegister<W>(cpu, 0); }
+    void write(uint32_t value) const { writeRegister<W>(cpu, 0, value); }
+};
+
+// The immediate, as the instruction uses it (83's byte already widened to a word).
+template <class W>
+struct Immediate {
+    uint32_t value;
+    Immediate(Cpu&, const DecodedInstruction& d) : value(d.immediate) {}
+    uint32_t read() const { return value; }
+};
