@@ -1,5 +1,5 @@
 #pragma once
-// Decoded instructions, kept per linear address for the fast run loop. An entry holds the bytes it
+// Decoded instructions, kept in blocks per linear address for the fast run loop. An entry holds the bytes it
 // was decoded from and is used only while the image still holds exactly those bytes there, so a
 // write by any path (a guest instruction, a string, the stack, an INT frame, the monitor's e, f,
 // m, l) takes effect the next time the instruction runs, with no write path having to know about
@@ -13,7 +13,9 @@
 #include "core/cpu.h"
 
 struct DecodedInstruction;
-using FastHandler = void (*)(Cpu&, const DecodedInstruction&);
+// A decoded instruction's handler: `next` is the IP after the instruction; it returns the IP to go
+// on at. The run loop keeps IP in a host register meanwhile, so cpu.ip is not current inside it.
+using FastHandler = uint16_t (*)(Cpu&, const DecodedInstruction&, uint16_t next);
 
 // Instructions are compared through an 8-byte window, the longest instruction the fast loop takes.
 constexpr unsigned kWindowBytes = 8;
@@ -33,14 +35,22 @@ struct DecodedInstruction {
     uint8_t reg = 0;     // the reg field, or the register or condition an opcode names
     uint8_t rm = 0;      // the r/m field of a register operand
     uint8_t length = 0;  // bytes
+    uint8_t offset = 0;  // from the start of its block
+    uint8_t next = 0;    // offset + length: where the next instruction starts
+    bool endsBlock = false;  // a control transfer: the block ends with it
     uint16_t immediate = 0;  // an immediate or relative displacement, as the instruction uses it
 };
 
 // The window of image bytes at a linear address at most kLastWindowStart.
-inline uint64_t windowAt(const Cpu& cpu, uint32_t linear) {
+inline uint64_t windowAt(const uint8_t* image, uint32_t linear) {
     uint64_t window;
-    std::memcpy(&window, cpu.memory.get() + linear, sizeof window);
+    std::memcpy(&window, image + linear, sizeof window);
     return window;
+}
+
+// Whether the instruction still has the bytes it was decoded from, at the linear address given.
+inline bool stillHolds(const uint8_t* image, uint32_t linear, const DecodedInstruction& d) {
+    return (windowAt(image, linear) & d.mask) == d.bytes;
 }
 
 // The mask of the first `length` bytes of a window, in the host's byte order.
@@ -50,13 +60,27 @@ inline uint64_t windowMask(unsigned length) {
     return std::endian::native == std::endian::little ? low : ~(~uint64_t{0} >> (8 * length));
 }
 
+// A straight run of decoded instructions from one address: at most kBlockInstructions, ending with
+// a control transfer or before an instruction left to the step. Running a block walks its array,
+// so finding the next instruction does not wait for the last one's length; each instruction is
+// still checked against the image just before it runs, so a write to it by the instruction before
+// it (or by anyone) is seen.
+constexpr unsigned kBlockInstructions = 12;
+
+struct DecodedBlock {
+    uint32_t linear = ~0u;  // the first instruction's CS*16+IP (none yet: above any address)
+    uint8_t count = 0;      // 0: the first instruction is left to the step
+    uint8_t span = 0;       // offset of the last instruction
+    DecodedInstruction instructions[kBlockInstructions];
+};
+
 struct DecodeCache {
-    static constexpr uint32_t kEntries = 1u << 16;  // 3 MiB: a whole segment of code without collisions
+    static constexpr uint32_t kBlocks = 1u << 13;  // 4.7 MiB, whatever the guest does
 
-    explicit DecodeCache(CpuMode forMode) : mode(forMode), entries(std::make_unique<DecodedInstruction[]>(kEntries)) {}
+    explicit DecodeCache(CpuMode forMode) : mode(forMode), blocks(std::make_unique<DecodedBlock[]>(kBlocks)) {}
 
-    DecodedInstruction& entryFor(uint32_t linear) { return entries[linear & (kEntries - 1)]; }
+    DecodedBlock& blockFor(uint32_t linear) { return blocks[linear & (kBlocks - 1)]; }
 
-    CpuMode mode;  // whose handlers the entries hold
-    std::unique_ptr<DecodedInstruction[]> entries;
+    CpuMode mode;  // whose handlers the blocks hold
+    std::unique_ptr<DecodedBlock[]> blocks;
 };

@@ -1,7 +1,7 @@
 #pragma once
 // Decoded control transfers: the conditional jumps, the LOOP family and JCXZ, near JMP, CALL and
-// RET. IP is already past the instruction; `immediate` holds the displacement as the instruction
-// carries it (a short one sign-extended to a word).
+// RET. Each returns the IP to go on at; `next` is the IP after the instruction, and `immediate`
+// holds the displacement as the instruction carries it (a short one sign-extended to a word).
 #include <cstdint>
 
 #include "core/lazy_flags.h"
@@ -10,43 +10,49 @@
 
 namespace fast {
 
-inline void jumpRelative(Cpu& cpu, const DecodedInstruction& d) { cpu.ip = nearTarget(cpu, d.immediate); }
+inline uint16_t jumpRelative(Cpu&, const DecodedInstruction& d, uint16_t next) {
+    return static_cast<uint16_t>(next + d.immediate);
+}
+
+inline uint16_t jumpOrNot(bool taken, Cpu& cpu, const DecodedInstruction& d, uint16_t next) {
+    return taken ? jumpRelative(cpu, d, next) : next;
+}
 
 template <class M>
-void jumpIf(Cpu& cpu, const DecodedInstruction& d) {
+uint16_t jumpIf(Cpu& cpu, const DecodedInstruction& d, uint16_t next) {
     settleFlags<M>(cpu);
-    if (conditionHolds(cpu, d.reg)) jumpRelative(cpu, d);
+    return jumpOrNot(conditionHolds(cpu, d.reg), cpu, d, next);
 }
 
-inline void loop(Cpu& cpu, const DecodedInstruction& d) {
-    if (loopContinues(cpu, static_cast<uint8_t>(d.immediate))) jumpRelative(cpu, d);
+inline uint16_t loop(Cpu& cpu, const DecodedInstruction& d, uint16_t next) {
+    return jumpOrNot(loopContinues(cpu, static_cast<uint8_t>(d.immediate)), cpu, d, next);
 }
 
 template <class M>
-void loopz(Cpu& cpu, const DecodedInstruction& d) {
+uint16_t loopz(Cpu& cpu, const DecodedInstruction& d, uint16_t next) {
     settleFlags<M>(cpu);
-    if (loopzContinues(cpu)) jumpRelative(cpu, d);
+    return jumpOrNot(loopzContinues(cpu), cpu, d, next);
 }
 
 template <class M>
-void loopnz(Cpu& cpu, const DecodedInstruction& d) {
+uint16_t loopnz(Cpu& cpu, const DecodedInstruction& d, uint16_t next) {
     settleFlags<M>(cpu);
-    if (loopnzContinues(cpu)) jumpRelative(cpu, d);
+    return jumpOrNot(loopnzContinues(cpu), cpu, d, next);
 }
 
-inline void jcxz(Cpu& cpu, const DecodedInstruction& d) {
-    if (cpu.cx == 0) jumpRelative(cpu, d);
-}
-
-template <class M>
-void callNear(Cpu& cpu, const DecodedInstruction& d) {
-    M::push(cpu, cpu.ip);
-    jumpRelative(cpu, d);
+inline uint16_t jcxz(Cpu& cpu, const DecodedInstruction& d, uint16_t next) {
+    return jumpOrNot(cpu.cx == 0, cpu, d, next);
 }
 
 template <class M>
-void ret(Cpu& cpu, const DecodedInstruction&) {
-    cpu.ip = M::pop(cpu);
+uint16_t callNear(Cpu& cpu, const DecodedInstruction& d, uint16_t next) {
+    M::push(cpu, next);
+    return jumpRelative(cpu, d, next);
+}
+
+template <class M>
+uint16_t ret(Cpu& cpu, const DecodedInstruction&, uint16_t) {
+    return M::pop(cpu);
 }
 
 }  // namespace fast

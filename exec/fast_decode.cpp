@@ -65,9 +65,10 @@ bool isMemory(const uint8_t* modrm) { return (modrm[0] >> 6) != 3; }
 // The eight operations over one pair of operand forms, by operation number.
 template <class M, class W, class Dst, class Src>
 constexpr std::array<FastHandler, 8> kAluFamily = {
-    alu<kAluAdd, W, M, Dst, Src>, alu<kAluOr, W, M, Dst, Src>,  alu<kAluAdc, W, M, Dst, Src>,
-    alu<kAluSbb, W, M, Dst, Src>, alu<kAluAnd, W, M, Dst, Src>, alu<kAluSub, W, M, Dst, Src>,
-    alu<kAluXor, W, M, Dst, Src>, alu<kAluCmp, W, M, Dst, Src>};
+    straight<alu<kAluAdd, W, M, Dst, Src>>, straight<alu<kAluOr, W, M, Dst, Src>>,
+    straight<alu<kAluAdc, W, M, Dst, Src>>, straight<alu<kAluSbb, W, M, Dst, Src>>,
+    straight<alu<kAluAnd, W, M, Dst, Src>>, straight<alu<kAluSub, W, M, Dst, Src>>,
+    straight<alu<kAluXor, W, M, Dst, Src>>, straight<alu<kAluCmp, W, M, Dst, Src>>};
 
 template <class M, class W>
 const std::array<FastHandler, 8>& aluRmReg(const uint8_t* modrm) {
@@ -89,22 +90,22 @@ const std::array<FastHandler, 8>& aluRmImmediate(const uint8_t* modrm) {
 
 template <class M, class W>
 FastHandler testRmReg(const uint8_t* modrm) {
-    return isMemory(modrm) ? test<W, M, RmMemory<W, M>, RegOperand<W>> : test<W, M, RmRegister<W>, RegOperand<W>>;
+    return isMemory(modrm) ? straight<test<W, M, RmMemory<W, M>, RegOperand<W>>> : straight<test<W, M, RmRegister<W>, RegOperand<W>>>;
 }
 
 template <class M, class W>
 FastHandler moveRmReg(const uint8_t* modrm) {
-    return isMemory(modrm) ? move<RmMemory<W, M>, RegOperand<W>> : move<RmRegister<W>, RegOperand<W>>;
+    return isMemory(modrm) ? straight<move<RmMemory<W, M>, RegOperand<W>>> : straight<move<RmRegister<W>, RegOperand<W>>>;
 }
 
 template <class M, class W>
 FastHandler moveRegRm(const uint8_t* modrm) {
-    return isMemory(modrm) ? move<RegOperand<W>, RmMemory<W, M>> : move<RegOperand<W>, RmRegister<W>>;
+    return isMemory(modrm) ? straight<move<RegOperand<W>, RmMemory<W, M>>> : straight<move<RegOperand<W>, RmRegister<W>>>;
 }
 
 template <class M, class W>
 FastHandler moveRmImmediate(const uint8_t* modrm) {
-    return isMemory(modrm) ? move<RmMemory<W, M>, Immediate<W>> : move<RmRegister<W>, Immediate<W>>;
+    return isMemory(modrm) ? straight<move<RmMemory<W, M>, Immediate<W>>> : straight<move<RmRegister<W>, Immediate<W>>>;
 }
 
 // Fills handler, length and operands for the instructions with a ModR/M byte (after any segment
@@ -182,51 +183,56 @@ bool decodeShortForm(DecodedInstruction& d, const uint8_t* code) {
         return true;
     }
     switch (opcode >> 3) {
-        case 0x40 >> 3: d.handler = incDecRegister<true, M>; return true;
-        case 0x48 >> 3: d.handler = incDecRegister<false, M>; return true;
-        case 0x50 >> 3: d.handler = pushRegister<M>; return true;
-        case 0x58 >> 3: d.handler = popRegister<M>; return true;
+        case 0x40 >> 3: d.handler = straight<incDecRegister<true, M>>; return true;
+        case 0x48 >> 3: d.handler = straight<incDecRegister<false, M>>; return true;
+        case 0x50 >> 3: d.handler = straight<pushRegister<M>>; return true;
+        case 0x58 >> 3: d.handler = straight<popRegister<M>>; return true;
         case 0x70 >> 3:
         case 0x78 >> 3:
             d.reg = opcode & 0x0F;
             d.handler = jumpIf<M>;
+            d.endsBlock = true;
             d.immediate = signExtended(code[1]);
             d.length = 2;
             return true;
         case 0xB0 >> 3:
-            d.handler = move<RegOperand<Byte>, Immediate<Byte>>;
+            d.handler = straight<move<RegOperand<Byte>, Immediate<Byte>>>;
             d.immediate = code[1];
             d.length = 2;
             return true;
         case 0xB8 >> 3:
-            d.handler = move<RegOperand<Word>, Immediate<Word>>;
+            d.handler = straight<move<RegOperand<Word>, Immediate<Word>>>;
             d.immediate = wordAt(code + 1);
             d.length = 3;
             return true;
         default: break;
     }
     switch (opcode) {
-        case 0x90: d.handler = nothing; return true;
-        case 0xA4: d.handler = stringElement<moveByte<M>>; return true;
-        case 0xA5: d.handler = stringElement<moveWord<M>>; return true;
-        case 0xAA: d.handler = stringElement<storeByte<M>>; return true;
-        case 0xAB: d.handler = stringElement<storeWord<M>>; return true;
-        case 0xAC: d.handler = stringElement<loadByte<M>>; return true;
-        case 0xAD: d.handler = stringElement<loadWord<M>>; return true;
+        case 0x90: d.handler = straight<nothing>; return true;
+        case 0xA4: d.handler = straight<stringElement<moveByte<M>>>; return true;
+        case 0xA5: d.handler = straight<stringElement<moveWord<M>>>; return true;
+        case 0xAA: d.handler = straight<stringElement<storeByte<M>>>; return true;
+        case 0xAB: d.handler = straight<stringElement<storeWord<M>>>; return true;
+        case 0xAC: d.handler = straight<stringElement<loadByte<M>>>; return true;
+        case 0xAD: d.handler = straight<stringElement<loadWord<M>>>; return true;
         case 0xA8:
-            d.handler = test<Byte, M, Accumulator<Byte>, Immediate<Byte>>;
+            d.handler = straight<test<Byte, M, Accumulator<Byte>, Immediate<Byte>>>;
             d.immediate = code[1];
             d.length = 2;
             return true;
         case 0xA9:
-            d.handler = test<Word, M, Accumulator<Word>, Immediate<Word>>;
+            d.handler = straight<test<Word, M, Accumulator<Word>, Immediate<Word>>>;
             d.immediate = wordAt(code + 1);
             d.length = 3;
             return true;
-        case 0xC3: d.handler = ret<M>; return true;
+        case 0xC3:
+            d.handler = ret<M>;
+            d.endsBlock = true;
+            return true;
         case 0xE8:
         case 0xE9:
             d.handler = opcode == 0xE8 ? callNear<M> : jumpRelative;
+            d.endsBlock = true;
             d.immediate = wordAt(code + 1);
             d.length = 3;
             return true;
@@ -237,6 +243,7 @@ bool decodeShortForm(DecodedInstruction& d, const uint8_t* code) {
         case 0xEB: {
             static constexpr FastHandler kShortJumps[4] = {loopnz<M>, loopz<M>, loop, jcxz};
             d.handler = opcode == 0xEB ? jumpRelative : kShortJumps[opcode - 0xE0];
+            d.endsBlock = true;
             d.immediate = signExtended(code[1]);
             d.length = 2;
             return true;
@@ -271,3 +278,29 @@ void decodeInstruction(DecodedInstruction& d, const uint8_t* code, uint32_t line
 
 template void decodeInstruction<StandardMode>(DecodedInstruction&, const uint8_t*, uint32_t, uint64_t);
 template void decodeInstruction<ExactMode>(DecodedInstruction&, const uint8_t*, uint32_t, uint64_t);
+
+// Blocks stay short enough for their offsets to fit the entries.
+constexpr unsigned kLongestSpan = 200;
+
+template <class M>
+void decodeBlock(DecodedBlock& b, const uint8_t* image, uint32_t linear) {
+    b.linear = linear;
+    b.count = 0;
+    b.span = 0;
+    for (unsigned offset = 0; b.count < kBlockInstructions && offset <= kLongestSpan;) {
+        const uint32_t at = linear + offset;
+        if (at > kLastWindowStart) break;
+        DecodedInstruction& d = b.instructions[b.count];
+        decodeInstruction<M>(d, image + at, at, windowAt(image, at));
+        if (!d.handler) break;
+        d.offset = static_cast<uint8_t>(offset);
+        d.next = static_cast<uint8_t>(offset + d.length);
+        b.span = d.offset;
+        ++b.count;
+        if (d.endsBlock) break;
+        offset += d.length;
+    }
+}
+
+template void decodeBlock<StandardMode>(DecodedBlock&, const uint8_t*, uint32_t);
+template void decodeBlock<ExactMode>(DecodedBlock&, const uint8_t*, uint32_t);

@@ -9,3 +9,7 @@
 // to run it. The entry is valid for as long as the masked window holds the same bytes.
 template <class M>
 void decodeInstruction(DecodedInstruction& d, const uint8_t* code, uint32_t linear, uint64_t window);
+
+// Decodes the block of instructions that starts at image address `linear`.
+template <class M>
+void decodeBlock(DecodedBlock& b, const uint8_t* image, uint32_t linear);

@@ -10,6 +10,13 @@
 #include "core/memory.h"
 #include "core/modes.h"
 
+// The handler of an instruction that does not transfer control: its body, then on after it.
+template <void (*body)(Cpu&, const DecodedInstruction&)>
+uint16_t straight(Cpu& cpu, const DecodedInstruction& d, uint16_t next) {
+    body(cpu, d);
+    return next;
+}
+
 struct Byte {
     static constexpr bool word = false;
 };

@@ -14,42 +14,13 @@ bool enabledBreakpointAt(const Cpu& cpu, uint32_t address) {
     return entry != cpu.BreakpointTable.end() && entry->second != 0;
 }
 
-// How each loop executes one instruction: the step itself, or the decoded instruction when there
-// is one for the bytes at CS:IP (the step otherwise, with the flags settled first).
-template <class M>
-struct Stepping {
-    static void run(Cpu& cpu, DecodeCache*) { stepInline<M>(cpu); }
-};
-
-template <class M>
-struct FastStepping {
-    [[gnu::always_inline]] static void run(Cpu& cpu, DecodeCache* cache) {
-        const uint32_t at = linearOf(cpu.cs, cpu.ip);
-        // The window must lie inside the image and inside the segment (no IP wrap within it).
-        if (at <= kLastWindowStart && cpu.ip <= 0x10000 - kWindowBytes) [[likely]] {
-            DecodedInstruction& d = cache->entryFor(at);
-            const uint64_t window = windowAt(cpu, at);
-            if (d.linear != at || (window & d.mask) != d.bytes) [[unlikely]] {
-                decodeInstruction<M>(d, cpu.memory.get() + at, at, window);
-            }
-            if (d.handler) [[likely]] {
-                cpu.ip = static_cast<uint16_t>(cpu.ip + d.length);
-                d.handler(cpu, d);
-                return;
-            }
-        }
-        settleFlags<M>(cpu);
-        stepInline<M>(cpu);
-    }
-};
-
 // One loop per combination of history, breakpoints and a step limit, so that the common run (none)
 // tests only the stop address, the stop request and the break flag per instruction.
-template <class Step, bool recordHistory, bool checkBreakpoints, bool limited>
-RunEnd runLoop(Cpu& cpu, DecodeCache* cache, uint32_t stopAddress, uint64_t stepLimit) {
+template <class M, bool recordHistory, bool checkBreakpoints, bool limited>
+RunEnd stepLoop(Cpu& cpu, uint32_t stopAddress, uint64_t stepLimit) {
     for (uint64_t steps = 1;; ++steps) {
         if (recordHistory) cpu.IpHistory.push_back(cpu.ip);
-        Step::run(cpu, cache);
+        stepInline<M>(cpu);
         const uint32_t address = linearOf(cpu.cs, cpu.ip);
         if (address == stopAddress) return RunEnd::stopAddress;
         if (cpu.stopRequested) return RunEnd::stopRequest;
@@ -60,25 +31,107 @@ RunEnd runLoop(Cpu& cpu, DecodeCache* cache, uint32_t stopAddress, uint64_t step
     }
 }
 
-// Picks the loop for the run's stop conditions.
-template <class Step, bool recordHistory, bool checkBreakpoints>
-RunEnd runWith(Cpu& cpu, DecodeCache* cache, const RunStops& stops) {
-    return stops.stepLimit != 0
-               ? runLoop<Step, recordHistory, checkBreakpoints, true>(cpu, cache, stops.stopAddress, stops.stepLimit)
-               : runLoop<Step, recordHistory, checkBreakpoints, false>(cpu, cache, stops.stopAddress, 0);
+// The same loop over decoded blocks, for plain runs. IP and the CS base stay in host registers
+// (each handler returns the next IP); cpu.ip is brought up to date for the step and when the run
+// ends. The stop conditions are those of the step loop, tested after every instruction in the same
+// order; an instruction whose bytes have changed since it was decoded ends its block there, and is
+// decoded afresh as the start of the next one.
+template <class M, bool recordHistory, bool checkBreakpoints, bool limited>
+RunEnd fastLoop(Cpu& cpu, uint32_t stopAddress, uint64_t stepLimit) {
+    static_assert(!recordHistory, "a run with history goes through the step");
+    DecodeCache& cache = *cpu.decodeCache;
+    const uint8_t* const image = cpu.memory.get();
+    uint16_t ip = cpu.ip;
+    uint32_t csBase = linearOf(cpu.cs, 0);
+    uint64_t steps = 0;
+    // After each instruction: the stop conditions; true when the run ends here.
+    const auto stops = [&](RunEnd& why) {
+        ++steps;
+        const uint32_t address = csBase + ip;
+        if (address == stopAddress) why = RunEnd::stopAddress;
+        else if (cpu.stopRequested) why = RunEnd::stopRequest;
+        else if (checkBreakpoints && enabledBreakpointAt(cpu, address)) why = RunEnd::breakpoint;
+        else if (platform::breakRequested()) why = RunEnd::breakKey;
+        else if (limited && steps == stepLimit) why = RunEnd::stepLimit;
+        else return false;
+        cpu.ip = ip;
+        settleFlags<M>(cpu);
+        return true;
+    };
+    // Inside a block only the break flag and the step limit can end the run: no decoded
+    // instruction requests a stop, and the stop address and breakpoints are tested per instruction
+    // only in a block that holds them (with breakpoints set, every block is taken as holding one).
+    const auto interrupted = [&](RunEnd& why) {
+        ++steps;
+        if (platform::breakRequested()) why = RunEnd::breakKey;
+        else if (limited && steps == stepLimit) why = RunEnd::stepLimit;
+        else return false;
+        cpu.ip = ip;
+        settleFlags<M>(cpu);
+        return true;
+    };
+    for (RunEnd why;;) {
+        const uint32_t at = csBase + ip;
+        unsigned ran = 0;
+        if (at <= kLastWindowStart) [[likely]] {
+            DecodedBlock& block = cache.blockFor(at);
+            if (block.linear != at) [[unlikely]] decodeBlock<M>(block, image, at);
+            // The last instruction's window must end inside the segment (no IP wrap within it).
+            if (ip + block.span <= 0x10000 - kWindowBytes) [[likely]] {
+                const uint16_t start = ip;
+                const bool checkEach = checkBreakpoints || stopAddress - at - 1 < block.span;
+                const DecodedInstruction* d = block.instructions;
+                for (const DecodedInstruction* last = d + block.count - 1; d <= last; ++d, ++ran) {
+                    if (!stillHolds(image, at + d->offset, *d)) [[unlikely]] {
+                        block.linear = ~0u;
+                        break;
+                    }
+                    ip = d->handler(cpu, *d, static_cast<uint16_t>(start + d->next));
+                    if (d == last || checkEach ? stops(why) : interrupted(why)) return why;
+                }
+            }
+        }
+        if (ran == 0) {
+            cpu.ip = ip;
+            settleFlags<M>(cpu);
+            stepInline<M>(cpu);
+            ip = cpu.ip;
+            csBase = linearOf(cpu.cs, 0);
+            if (stops(why)) return why;
+        }
+    }
 }
 
-template <class Step, bool recordHistory>
-RunEnd runWithHistory(Cpu& cpu, DecodeCache* cache, const RunStops& stops) {
-    // The breakpoints cannot change during a run.
-    return cpu.BreakpointTable.empty() ? runWith<Step, recordHistory, false>(cpu, cache, stops)
-                                       : runWith<Step, recordHistory, true>(cpu, cache, stops);
+template <class M, bool recordHistory, bool checkBreakpoints, bool limited>
+struct StepLoop {
+    static RunEnd run(Cpu& cpu, uint32_t stop, uint64_t limit) {
+        return stepLoop<M, recordHistory, checkBreakpoints, limited>(cpu, stop, limit);
+    }
+};
+
+template <class M, bool recordHistory, bool checkBreakpoints, bool limited>
+struct FastLoop {
+    static RunEnd run(Cpu& cpu, uint32_t stop, uint64_t limit) {
+        return fastLoop<M, recordHistory, checkBreakpoints, limited>(cpu, stop, limit);
+    }
+};
+
+// Picks the loop for the run's stop conditions. The breakpoints cannot change during a run.
+template <template <class, bool, bool, bool> class Loop, class M, bool recordHistory>
+RunEnd runWith(Cpu& cpu, const RunStops& stops) {
+    const bool breakpoints = !cpu.BreakpointTable.empty();
+    const uint32_t stop = stops.stopAddress;
+    if (stops.stepLimit != 0) {
+        return breakpoints ? Loop<M, recordHistory, true, true>::run(cpu, stop, stops.stepLimit)
+                           : Loop<M, recordHistory, false, true>::run(cpu, stop, stops.stepLimit);
+    }
+    return breakpoints ? Loop<M, recordHistory, true, false>::run(cpu, stop, 0)
+                       : Loop<M, recordHistory, false, false>::run(cpu, stop, 0);
 }
 
 // The decoded instructions of the cpu's mode (made, or remade for another mode, as needed).
-DecodeCache& decodeCacheOf(Cpu& cpu) {
+void prepareDecodeCache(Cpu& cpu) {
     if (!cpu.decodeCache || cpu.decodeCache->mode != cpu.mode) cpu.decodeCache = std::make_unique<DecodeCache>(cpu.mode);
-    return *cpu.decodeCache;
 }
 
 // The decoded instructions serve plain runs. With coverage or history on, or texts wanted, every
@@ -89,11 +142,10 @@ bool fastRunPossible(const Cpu& cpu, const RunStops& stops) {
 
 template <class M>
 RunEnd runIn(Cpu& cpu, const RunStops& stops) {
-    if (stops.recordHistory) return runWithHistory<Stepping<M>, true>(cpu, nullptr, stops);
-    if (!fastRunPossible(cpu, stops)) return runWithHistory<Stepping<M>, false>(cpu, nullptr, stops);
-    const RunEnd end = runWithHistory<FastStepping<M>, false>(cpu, &decodeCacheOf(cpu), stops);
-    settleFlags<M>(cpu);
-    return end;
+    if (stops.recordHistory) return runWith<StepLoop, M, true>(cpu, stops);
+    if (!fastRunPossible(cpu, stops)) return runWith<StepLoop, M, false>(cpu, stops);
+    prepareDecodeCache(cpu);
+    return runWith<FastLoop, M, false>(cpu, stops);
 }
 
 }  // namespace
