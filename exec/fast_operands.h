@@ -24,15 +24,16 @@ struct Word {
     static constexpr bool word = true;
 };
 
+// The decoder's register numbers are 0-7 already, so a word register is a plain index.
 template <class W>
 inline uint32_t readRegister(const Cpu& cpu, unsigned n) {
-    if constexpr (W::word) return getReg16(cpu, n);
+    if constexpr (W::word) return cpu.regs[n];
     else return getReg8(cpu, n);
 }
 
 template <class W>
 inline void writeRegister(Cpu& cpu, unsigned n, uint32_t value) {
-    if constexpr (W::word) setReg16(cpu, n, static_cast<uint16_t>(value));
+    if constexpr (W::word) cpu.regs[n] = static_cast<uint16_t>(value);
     else setReg8(cpu, n, static_cast<uint8_t>(value));
 }
 
