@@ -13,7 +13,7 @@ namespace {
 
 using namespace fast;
 
-constexpr uint8_t kAx = 0, kBx = 3, kBp = 5, kSi = 6, kDi = 7;
+constexpr uint8_t kBx = 3, kBp = 5, kSi = 6, kDi = 7;
 constexpr uint8_t kEs = 0, kCs = 1, kSs = 2, kDs = 3;
 constexpr int kNoOverride = -1;
 
