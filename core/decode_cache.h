@@ -1,10 +1,10 @@
 #pragma once
-// Decoded instructions, kept in blocks per linear address for the fast run loop. An entry holds the bytes it
-// was decoded from and is used only while the image still holds exactly those bytes there, so a
-// write by any path (a guest instruction, a string, the stack, an INT frame, the monitor's e, f,
-// m, l) takes effect the next time the instruction runs, with no write path having to know about
-// the cache. One direct-mapped table of fixed size: the memory it takes does not depend on what
-// the guest does.
+// Decoded instructions, kept in blocks per linear address for the fast run loop. An instruction
+// holds the bytes it was decoded from and is used only while the image still holds exactly those
+// bytes there, so a write by any path (a guest instruction, a string, the stack, an INT frame, the
+// monitor's e, f, m, l) takes effect the next time the instruction runs, with no write path having
+// to know about the cache. One direct-mapped table of fixed size: the memory it takes does not
+// depend on what the guest does.
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -26,7 +26,6 @@ struct DecodedInstruction {
     FastHandler handler = nullptr;  // none: the instruction is left to the step
     uint64_t bytes = 0;             // the window as decoded, masked to the instruction's bytes
     uint64_t mask = 0;              // which bytes of the window the instruction is made of
-    uint32_t linear = ~0u;          // CS*16+IP it was decoded at (none yet: above any address)
     // A memory operand's offset: (word register baseReg & baseMask) + (indexReg & indexMask) +
     // displacement, untruncated as the operand layer forms it; in the segment register `segment`.
     uint32_t displacement = 0;

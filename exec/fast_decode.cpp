@@ -90,22 +90,26 @@ const std::array<FastHandler, 8>& aluRmImmediate(const uint8_t* modrm) {
 
 template <class M, class W>
 FastHandler testRmReg(const uint8_t* modrm) {
-    return isMemory(modrm) ? straight<test<W, M, RmMemory<W, M>, RegOperand<W>>> : straight<test<W, M, RmRegister<W>, RegOperand<W>>>;
+    return isMemory(modrm) ? straight<test<W, M, RmMemory<W, M>, RegOperand<W>>>
+                           : straight<test<W, M, RmRegister<W>, RegOperand<W>>>;
 }
 
 template <class M, class W>
 FastHandler moveRmReg(const uint8_t* modrm) {
-    return isMemory(modrm) ? straight<move<RmMemory<W, M>, RegOperand<W>>> : straight<move<RmRegister<W>, RegOperand<W>>>;
+    return isMemory(modrm) ? straight<move<RmMemory<W, M>, RegOperand<W>>>
+                           : straight<move<RmRegister<W>, RegOperand<W>>>;
 }
 
 template <class M, class W>
 FastHandler moveRegRm(const uint8_t* modrm) {
-    return isMemory(modrm) ? straight<move<RegOperand<W>, RmMemory<W, M>>> : straight<move<RegOperand<W>, RmRegister<W>>>;
+    return isMemory(modrm) ? straight<move<RegOperand<W>, RmMemory<W, M>>>
+                           : straight<move<RegOperand<W>, RmRegister<W>>>;
 }
 
 template <class M, class W>
 FastHandler moveRmImmediate(const uint8_t* modrm) {
-    return isMemory(modrm) ? straight<move<RmMemory<W, M>, Immediate<W>>> : straight<move<RmRegister<W>, Immediate<W>>>;
+    return isMemory(modrm) ? straight<move<RmMemory<W, M>, Immediate<W>>>
+                           : straight<move<RmRegister<W>, Immediate<W>>>;
 }
 
 // Fills handler, length and operands for the instructions with a ModR/M byte (after any segment
@@ -255,9 +259,8 @@ bool decodeShortForm(DecodedInstruction& d, const uint8_t* code) {
 }  // namespace
 
 template <class M>
-void decodeInstruction(DecodedInstruction& d, const uint8_t* code, uint32_t linear, uint64_t window) {
+void decodeInstruction(DecodedInstruction& d, const uint8_t* code, uint64_t window) {
     d = DecodedInstruction{};
-    d.linear = linear;
     const int segmentOverride = overrideOf(code[0]);
     bool decoded;
     if (segmentOverride != kNoOverride) {
@@ -276,8 +279,8 @@ void decodeInstruction(DecodedInstruction& d, const uint8_t* code, uint32_t line
     d.bytes = window & d.mask;
 }
 
-template void decodeInstruction<StandardMode>(DecodedInstruction&, const uint8_t*, uint32_t, uint64_t);
-template void decodeInstruction<ExactMode>(DecodedInstruction&, const uint8_t*, uint32_t, uint64_t);
+template void decodeInstruction<StandardMode>(DecodedInstruction&, const uint8_t*, uint64_t);
+template void decodeInstruction<ExactMode>(DecodedInstruction&, const uint8_t*, uint64_t);
 
 // Blocks stay short enough for their offsets to fit the entries.
 constexpr unsigned kLongestSpan = 200;
@@ -291,7 +294,7 @@ void decodeBlock(DecodedBlock& b, const uint8_t* image, uint32_t linear) {
         const uint32_t at = linear + offset;
         if (at > kLastWindowStart) break;
         DecodedInstruction& d = b.instructions[b.count];
-        decodeInstruction<M>(d, image + at, at, windowAt(image, at));
+        decodeInstruction<M>(d, image + at, windowAt(image, at));
         if (!d.handler) break;
         d.offset = static_cast<uint8_t>(offset);
         d.next = static_cast<uint8_t>(offset + d.length);

@@ -37,25 +37,20 @@ inline void writeRegister(Cpu& cpu, unsigned n, uint32_t value) {
     else setReg8(cpu, n, static_cast<uint8_t>(value));
 }
 
-// The register named by the reg field (or by the opcode).
-template <class W>
-struct RegOperand {
+// A register operand: the one the entry's reg field names (or the opcode), or its r/m field.
+template <class W, uint8_t DecodedInstruction::*field>
+struct RegisterOperand {
     Cpu& cpu;
     unsigned n;
-    RegOperand(Cpu& c, const DecodedInstruction& d) : cpu(c), n(d.reg) {}
+    RegisterOperand(Cpu& c, const DecodedInstruction& d) : cpu(c), n(d.*field) {}
     uint32_t read() const { return readRegister<W>(cpu, n); }
     void write(uint32_t value) const { writeRegister<W>(cpu, n, value); }
 };
 
-// The r/m operand when it is a register.
 template <class W>
-struct RmRegister {
-    Cpu& cpu;
-    unsigned n;
-    RmRegister(Cpu& c, const DecodedInstruction& d) : cpu(c), n(d.rm) {}
-    uint32_t read() const { return readRegister<W>(cpu, n); }
-    void write(uint32_t value) const { writeRegister<W>(cpu, n, value); }
-};
+using RegOperand = RegisterOperand<W, &DecodedInstruction::reg>;
+template <class W>
+using RmRegister = RegisterOperand<W, &DecodedInstruction::rm>;
 
 // The offset of a memory operand, untruncated: BX+SI may pass FFFF, as the operand layer forms it.
 inline uint32_t operandOffset(const Cpu& cpu, const DecodedInstruction& d) {

@@ -44,26 +44,17 @@ RunEnd fastLoop(Cpu& cpu, uint32_t stopAddress, uint64_t stepLimit) {
     uint16_t ip = cpu.ip;
     uint32_t csBase = linearOf(cpu.cs, 0);
     uint64_t steps = 0;
-    // After each instruction: the stop conditions; true when the run ends here.
-    const auto stops = [&](RunEnd& why) {
-        ++steps;
-        const uint32_t address = csBase + ip;
-        if (address == stopAddress) why = RunEnd::stopAddress;
-        else if (cpu.stopRequested) why = RunEnd::stopRequest;
-        else if (checkBreakpoints && enabledBreakpointAt(cpu, address)) why = RunEnd::breakpoint;
-        else if (platform::breakRequested()) why = RunEnd::breakKey;
-        else if (limited && steps == stepLimit) why = RunEnd::stepLimit;
-        else return false;
-        cpu.ip = ip;
-        settleFlags<M>(cpu);
-        return true;
-    };
-    // Inside a block only the break flag and the step limit can end the run: no decoded
+    // After each instruction: the stop conditions; true when the run ends here. Inside a block
+    // (`everyCondition` false) only the break flag and the step limit can end the run: no decoded
     // instruction requests a stop, and the stop address and breakpoints are tested per instruction
     // only in a block that holds them (with breakpoints set, every block is taken as holding one).
-    const auto interrupted = [&](RunEnd& why) {
+    const auto ends = [&](bool everyCondition, RunEnd& why) {
         ++steps;
-        if (platform::breakRequested()) why = RunEnd::breakKey;
+        const uint32_t address = csBase + ip;
+        if (everyCondition && address == stopAddress) why = RunEnd::stopAddress;
+        else if (everyCondition && cpu.stopRequested) why = RunEnd::stopRequest;
+        else if (everyCondition && checkBreakpoints && enabledBreakpointAt(cpu, address)) why = RunEnd::breakpoint;
+        else if (platform::breakRequested()) why = RunEnd::breakKey;
         else if (limited && steps == stepLimit) why = RunEnd::stepLimit;
         else return false;
         cpu.ip = ip;
@@ -87,7 +78,7 @@ RunEnd fastLoop(Cpu& cpu, uint32_t stopAddress, uint64_t stepLimit) {
                         break;
                     }
                     ip = d->handler(cpu, *d, static_cast<uint16_t>(start + d->next));
-                    if (d == last || checkEach ? stops(why) : interrupted(why)) return why;
+                    if (ends(d == last || checkEach, why)) return why;
                 }
             }
         }
@@ -97,7 +88,7 @@ RunEnd fastLoop(Cpu& cpu, uint32_t stopAddress, uint64_t stepLimit) {
             stepInline<M>(cpu);
             ip = cpu.ip;
             csBase = linearOf(cpu.cs, 0);
-            if (stops(why)) return why;
+            if (ends(true, why)) return why;
         }
     }
 }
@@ -131,19 +122,20 @@ RunEnd runWith(Cpu& cpu, const RunStops& stops) {
 
 // The decoded instructions of the cpu's mode (made, or remade for another mode, as needed).
 void prepareDecodeCache(Cpu& cpu) {
-    if (!cpu.decodeCache || cpu.decodeCache->mode != cpu.mode) cpu.decodeCache = std::make_unique<DecodeCache>(cpu.mode);
+    if (cpu.decodeCache && cpu.decodeCache->mode == cpu.mode) return;
+    cpu.decodeCache = std::make_unique<DecodeCache>(cpu.mode);
 }
 
 // The decoded instructions serve plain runs. With coverage or history on, or texts wanted, every
 // instruction goes through the step, which records and formats them.
-bool fastRunPossible(const Cpu& cpu, const RunStops& stops) {
-    return !stops.recordHistory && cpu.coverageOn == 0 && cpu.textWanted == 0 && cpu.decodeOnly == 0;
+bool decodedRunPossible(const Cpu& cpu) {
+    return cpu.coverageOn == 0 && cpu.textWanted == 0 && cpu.decodeOnly == 0;
 }
 
 template <class M>
 RunEnd runIn(Cpu& cpu, const RunStops& stops) {
     if (stops.recordHistory) return runWith<StepLoop, M, true>(cpu, stops);
-    if (!fastRunPossible(cpu, stops)) return runWith<StepLoop, M, false>(cpu, stops);
+    if (!decodedRunPossible(cpu)) return runWith<StepLoop, M, false>(cpu, stops);
     prepareDecodeCache(cpu);
     return runWith<FastLoop, M, false>(cpu, stops);
 }

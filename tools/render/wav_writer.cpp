@@ -20,7 +20,9 @@ void put32(std::vector<uint8_t>& bytes, uint32_t value) {
     put16(bytes, value >> 16);
 }
 
-void putTag(std::vector<uint8_t>& bytes, const char* tag) { bytes.insert(bytes.end(), tag, tag + 4); }
+void putTag(std::vector<uint8_t>& bytes, const char* tag) {
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(tag[i]));
+}
 
 std::vector<uint8_t> header(uint32_t rate, uint32_t dataBytes) {
     constexpr uint16_t kPcm = 1, kChannels = 2, kBits = 16;
