@@ -1,6 +1,7 @@
 #pragma once
 // The emulated real-mode processor: registers, flag bytes, the 1 MiB memory image, the decoder's
 // scratch fields, the text buffers and the debugging containers the monitor reads.
+#include <bit>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -136,12 +137,17 @@ inline uint16_t segmentOrOverride(const Cpu& cpu, uint16_t defaultSegment) {
 inline uint16_t getReg16(const Cpu& cpu, unsigned n) { return cpu.regs[n & 7]; }
 inline void setReg16(Cpu& cpu, unsigned n, uint16_t value) { cpu.regs[n & 7] = value; }
 
-// Byte registers 0-3 are the low halves of AX CX DX BX, 4-7 their high halves.
+// Byte registers 0-3 are the low halves of AX CX DX BX, 4-7 their high halves: each is one byte of
+// the register file, reached without touching the other half.
+inline unsigned byteRegisterIndex(unsigned n) {
+    const unsigned high = (n >> 2) & 1;
+    return (n & 3) * 2 + (std::endian::native == std::endian::little ? high : 1 - high);
+}
+
 inline uint8_t getReg8(const Cpu& cpu, unsigned n) {
-    return static_cast<uint8_t>(cpu.regs[n & 3] >> (n & 4 ? 8 : 0));
+    return reinterpret_cast<const uint8_t*>(cpu.regs)[byteRegisterIndex(n)];
 }
 
 inline void setReg8(Cpu& cpu, unsigned n, uint8_t value) {
-    uint16_t& word = cpu.regs[n & 3];
-    word = n & 4 ? static_cast<uint16_t>((word & 0x00FF) | value << 8) : static_cast<uint16_t>((word & 0xFF00) | value);
+    reinterpret_cast<uint8_t*>(cpu.regs)[byteRegisterIndex(n)] = value;
 }

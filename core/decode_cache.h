@@ -33,6 +33,7 @@ struct DecodedInstruction {
     uint8_t baseReg = 0, indexReg = 0, segment = 0;
     uint8_t reg = 0;     // the reg field, or the register or condition an opcode names
     uint8_t rm = 0;      // the r/m field of a register operand
+    uint8_t regByte = 0, rmByte = 0;  // reg and rm as byte registers: their byteRegisterIndex
     uint8_t length = 0;  // bytes
     uint8_t offset = 0;  // from the start of its block
     uint8_t next = 0;    // offset + length: where the next instruction starts
@@ -78,7 +79,7 @@ struct DecodeCache {
 
     explicit DecodeCache(CpuMode forMode) : mode(forMode), blocks(std::make_unique<DecodedBlock[]>(kBlocks)) {}
 
-    DecodedBlock& blockFor(uint32_t linear) { return blocks[linear & (kBlocks - 1)]; }
+    static uint32_t slotOf(uint32_t linear) { return linear & (kBlocks - 1); }
 
     CpuMode mode;  // whose handlers the blocks hold
     std::unique_ptr<DecodedBlock[]> blocks;

@@ -9,44 +9,50 @@
 inline uint8_t signBit8(uint32_t v) { return (v >> 7) & 1; }
 inline uint8_t signBit16(uint32_t v) { return (v >> 15) & 1; }
 
+// The carry out of an untruncated result: a sum above the width, or a difference that went below
+// zero (a borrow makes the 32-bit result negative). Logic results never carry.
+inline uint8_t carryOfAdd8(uint32_t result) { return result > 0xFF; }
+inline uint8_t carryOfAdd16(uint32_t result) { return result > 0xFFFF; }
+inline uint8_t carryOfSub8(uint32_t result) { return (result & 0xFFFF) > 0xFF; }
+inline uint8_t carryOfSub16(uint32_t result) { return result > 0xFFFF; }
+
 inline void flagsLogic8(Cpu& cpu, uint32_t result) {
-    cpu.cfFlag = result > 0xFF;
+    cpu.cfFlag = carryOfAdd8(result);
     cpu.zfFlag = (result & 0xFF) == 0;
     cpu.sfFlag = signBit8(result);
     cpu.ofFlag = 0;
 }
 
 inline void flagsLogic16(Cpu& cpu, uint32_t result) {
-    cpu.cfFlag = result > 0xFFFF;
+    cpu.cfFlag = carryOfAdd16(result);
     cpu.zfFlag = (result & 0xFFFF) == 0;
     cpu.sfFlag = signBit16(result);
     cpu.ofFlag = 0;
 }
 
 inline void flagsAdd8(Cpu& cpu, uint32_t op1, uint32_t op2, uint32_t result) {
-    cpu.cfFlag = result > 0xFF;
+    cpu.cfFlag = carryOfAdd8(result);
     cpu.zfFlag = (result & 0xFF) == 0;
     cpu.sfFlag = signBit8(result);
     cpu.ofFlag = signBit8(op1) == signBit8(op2) && signBit8(result) != signBit8(op1);
 }
 
 inline void flagsAdd16(Cpu& cpu, uint32_t op1, uint32_t op2, uint32_t result) {
-    cpu.cfFlag = result > 0xFFFF;
+    cpu.cfFlag = carryOfAdd16(result);
     cpu.zfFlag = (result & 0xFFFF) == 0;
     cpu.sfFlag = signBit16(result);
     cpu.ofFlag = signBit16(op1) == signBit16(op2) && signBit16(result) != signBit16(op1);
 }
 
-// Subtraction: a borrow makes the 32-bit result negative.
 inline void flagsSub8(Cpu& cpu, uint32_t op1, uint32_t op2, uint32_t result) {
-    cpu.cfFlag = (result & 0xFFFF) > 0xFF;
+    cpu.cfFlag = carryOfSub8(result);
     cpu.zfFlag = (result & 0xFF) == 0;
     cpu.sfFlag = signBit8(result);
     cpu.ofFlag = signBit8(op1) != signBit8(op2) && signBit8(result) != signBit8(op1);
 }
 
 inline void flagsSub16(Cpu& cpu, uint32_t op1, uint32_t op2, uint32_t result) {
-    cpu.cfFlag = result > 0xFFFF;
+    cpu.cfFlag = carryOfSub16(result);
     cpu.zfFlag = (result & 0xFFFF) == 0;
     cpu.sfFlag = signBit16(result);
     cpu.ofFlag = signBit16(op1) != signBit16(op2) && signBit16(result) != signBit16(op1);

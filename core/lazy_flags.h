@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/cpu.h"
+#include "core/flags.h"
 #include "core/modes.h"
 
 // What the pending operands stand for; the word forms are the byte forms + 1.
@@ -14,6 +15,8 @@ enum FlagRule : uint8_t {
     kFlagsAdd8 = 2, kFlagsAdd16,
     kFlagsSub8, kFlagsSub16,
     kFlagsLogic8, kFlagsLogic16,
+    kFlagsInc8, kFlagsInc16,  // CF is not pending: the flag byte holds it
+    kFlagsDec8, kFlagsDec16,
 };
 
 inline void deferFlags(Cpu& cpu, FlagRule rule, uint32_t op1, uint32_t op2, uint32_t result) {
@@ -30,7 +33,21 @@ void settleFlags(Cpu& cpu) {
     switch (p.rule & ~1u) {
         case kFlagsAdd8: M::flagsAdd(cpu, word, p.op1, p.op2, p.result); break;
         case kFlagsSub8: M::flagsSub(cpu, word, p.op1, p.op2, p.result); break;
-        default: M::flagsLogic(cpu, word, p.result); break;
+        case kFlagsLogic8: M::flagsLogic(cpu, word, p.result); break;
+        default: M::flagsIncDec(cpu, word, p.rule < kFlagsDec8, p.op1, p.result); break;
+    }
+}
+
+// Brings CF alone up to date, for an operation that sets every other flag itself and keeps the
+// carry (INC, DEC): the pending operation's other flags would be overwritten unread.
+inline void settleCarry(Cpu& cpu) {
+    const Cpu::PendingFlags& p = cpu.pendingFlags;
+    switch (p.rule) {
+        case kFlagsAdd8: case kFlagsLogic8: cpu.cfFlag = carryOfAdd8(p.result); break;
+        case kFlagsAdd16: case kFlagsLogic16: cpu.cfFlag = carryOfAdd16(p.result); break;
+        case kFlagsSub8: cpu.cfFlag = carryOfSub8(p.result); break;
+        case kFlagsSub16: cpu.cfFlag = carryOfSub16(p.result); break;
+        default: break;  // INC, DEC or nothing pending: the flag byte holds CF already
     }
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Decoded arithmetic and logic: the eight two-operand operations, TEST, INC and DEC of a register.
+// Decoded arithmetic and logic: the eight two-operand operations, TEST, INC and DEC.
 // Each is its definition over two operands; the flags are deferred (core/lazy_flags.h).
 #include <cstdint>
 
@@ -27,14 +27,16 @@ void test(Cpu& cpu, const DecodedInstruction& d) {
     deferFlags(cpu, flagRuleOf<kAluAnd>(W::word), 0, 0, result);
 }
 
-// INC and DEC keep the carry, so the flags before them are settled first.
-template <bool increment, class M>
-void incDecRegister(Cpu& cpu, const DecodedInstruction& d) {
-    settleFlags<M>(cpu);
-    const uint32_t op1 = getReg16(cpu, d.reg);
+// INC and DEC keep the carry, so the carry of the operation before them is settled first.
+template <bool increment, class W, class M, class Operand>
+void incDec(Cpu& cpu, const DecodedInstruction& d) {
+    settleCarry(cpu);
+    const Operand operand(cpu, d);
+    const uint32_t op1 = operand.read();
     const uint32_t result = increment ? op1 + 1 : op1 - 1;
-    setReg16(cpu, d.reg, static_cast<uint16_t>(result));
-    M::flagsIncDec(cpu, true, increment, op1, result);
+    operand.write(result);
+    const FlagRule rule = increment ? (W::word ? kFlagsInc16 : kFlagsInc8) : (W::word ? kFlagsDec16 : kFlagsDec8);
+    deferFlags(cpu, rule, op1, 1, result);
 }
 
 }  // namespace fast

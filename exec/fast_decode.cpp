@@ -94,6 +94,15 @@ FastHandler testRmReg(const uint8_t* modrm) {
                            : straight<test<W, M, RmRegister<W>, RegOperand<W>>>;
 }
 
+// INC or DEC of the r/m operand (FE and FF with reg field 0 or 1).
+template <class M, class W>
+FastHandler incDecRm(const uint8_t* modrm, bool increment) {
+    if (isMemory(modrm)) {
+        return increment ? straight<incDec<true, W, M, RmMemory<W, M>>> : straight<incDec<false, W, M, RmMemory<W, M>>>;
+    }
+    return increment ? straight<incDec<true, W, M, RmRegister<W>>> : straight<incDec<false, W, M, RmRegister<W>>>;
+}
+
 template <class M, class W>
 FastHandler moveRmReg(const uint8_t* modrm) {
     return isMemory(modrm) ? straight<move<RmMemory<W, M>, RegOperand<W>>>
@@ -119,8 +128,9 @@ bool decodeModRmForm(DecodedInstruction& d, const uint8_t* code, int segmentOver
     const uint8_t opcode = code[0];
     const uint8_t* modrm = code + 1;
     const bool aluModRm = opcode < 0x40 && (opcode & 7) < 4;
+    const bool incDecModRm = (opcode == 0xFE || opcode == 0xFF) && ((modrm[0] >> 3) & 7) < 2;
     const bool known = aluModRm || (opcode >= 0x80 && opcode <= 0x85) || (opcode >= 0x88 && opcode <= 0x8B) ||
-                       opcode == 0xC6 || opcode == 0xC7;
+                       opcode == 0xC6 || opcode == 0xC7 || incDecModRm;
     if (!known) return false;
     const unsigned operandEnd = 1 + takeModRm(d, modrm, segmentOverride);
     unsigned immediateBytes = 0;
@@ -157,6 +167,8 @@ bool decodeModRmForm(DecodedInstruction& d, const uint8_t* code, int segmentOver
             d.immediate = wordAt(code + operandEnd);
             immediateBytes = 2;
             break;
+        case 0xFE: d.handler = incDecRm<M, Byte>(modrm, d.reg == 0); break;
+        case 0xFF: d.handler = incDecRm<M, Word>(modrm, d.reg == 0); break;
         default: {  // 00-3B: the operation in bits 5-3, the form in bits 1-0
             const unsigned op = opcode >> 3;
             switch (opcode & 3) {
@@ -187,8 +199,8 @@ bool decodeShortForm(DecodedInstruction& d, const uint8_t* code) {
         return true;
     }
     switch (opcode >> 3) {
-        case 0x40 >> 3: d.handler = straight<incDecRegister<true, M>>; return true;
-        case 0x48 >> 3: d.handler = straight<incDecRegister<false, M>>; return true;
+        case 0x40 >> 3: d.handler = straight<incDec<true, Word, M, RegOperand<Word>>>; return true;
+        case 0x48 >> 3: d.handler = straight<incDec<false, Word, M, RegOperand<Word>>>; return true;
         case 0x50 >> 3: d.handler = straight<pushRegister<M>>; return true;
         case 0x58 >> 3: d.handler = straight<popRegister<M>>; return true;
         case 0x70 >> 3:
@@ -215,10 +227,10 @@ bool decodeShortForm(DecodedInstruction& d, const uint8_t* code) {
         case 0x90: d.handler = straight<nothing>; return true;
         case 0xA4: d.handler = straight<stringElement<moveByte<M>>>; return true;
         case 0xA5: d.handler = straight<stringElement<moveWord<M>>>; return true;
-        case 0xAA: d.handler = straight<stringElement<storeByte<M>>>; return true;
-        case 0xAB: d.handler = straight<stringElement<storeWord<M>>>; return true;
-        case 0xAC: d.handler = straight<stringElement<loadByte<M>>>; return true;
-        case 0xAD: d.handler = straight<stringElement<loadWord<M>>>; return true;
+        case 0xAA: d.handler = straight<storeString<Byte, M>>; return true;
+        case 0xAB: d.handler = straight<storeString<Word, M>>; return true;
+        case 0xAC: d.handler = straight<loadString<Byte, M>>; return true;
+        case 0xAD: d.handler = straight<loadString<Word, M>>; return true;
         case 0xA8:
             d.handler = straight<test<Byte, M, Accumulator<Byte>, Immediate<Byte>>>;
             d.immediate = code[1];
@@ -275,6 +287,8 @@ void decodeInstruction(DecodedInstruction& d, const uint8_t* code, uint64_t wind
         d.handler = nullptr;
         d.length = kWindowBytes;
     }
+    d.regByte = static_cast<uint8_t>(byteRegisterIndex(d.reg));
+    d.rmByte = static_cast<uint8_t>(byteRegisterIndex(d.rm));
     d.mask = windowMask(d.length);
     d.bytes = window & d.mask;
 }

@@ -25,11 +25,28 @@ void popRegister(Cpu& cpu, const DecodedInstruction& d) {
     setReg16(cpu, d.reg, value);
 }
 
-// One element of a string instruction, as the step runs it without a repeat prefix.
+// MOVS without a prefix, as the step runs one element.
 template <void (*element)(Cpu&)>
 void stringElement(Cpu& cpu, const DecodedInstruction&) {
     takeSegmentBases(cpu);
     element(cpu);
+}
+
+// LODS and STOS without a prefix: AL or AX from DS:SI, or to ES:DI; the index moves by the size.
+template <class W, class M>
+void loadString(Cpu& cpu, const DecodedInstruction&) {
+    const uint32_t base = linearOf(cpu.ds, 0);
+    if constexpr (W::word) cpu.ax = M::readWord(cpu, base, cpu.si);
+    else setReg8(cpu, 0, readByteLinear(cpu, M::address(base, cpu.si)));
+    advanceSource(cpu, W::word ? kWordSize : kByteSize);
+}
+
+template <class W, class M>
+void storeString(Cpu& cpu, const DecodedInstruction&) {
+    const uint32_t base = linearOf(cpu.es, 0);
+    if constexpr (W::word) M::writeWord(cpu, base, cpu.di, cpu.ax);
+    else writeByteLinear(cpu, M::address(base, cpu.di), lowByte(cpu.ax));
+    advanceDestination(cpu, W::word ? kWordSize : kByteSize);
 }
 
 inline void nothing(Cpu&, const DecodedInstruction&) {}

@@ -24,27 +24,24 @@ struct Word {
     static constexpr bool word = true;
 };
 
-// The decoder's register numbers are 0-7 already, so a word register is a plain index.
-template <class W>
-inline uint32_t readRegister(const Cpu& cpu, unsigned n) {
-    if constexpr (W::word) return cpu.regs[n];
-    else return getReg8(cpu, n);
-}
-
-template <class W>
-inline void writeRegister(Cpu& cpu, unsigned n, uint32_t value) {
-    if constexpr (W::word) cpu.regs[n] = static_cast<uint16_t>(value);
-    else setReg8(cpu, n, static_cast<uint8_t>(value));
-}
-
-// A register operand: the one the entry's reg field names (or the opcode), or its r/m field.
+// A register operand: the one the entry's reg field names (or the opcode), or its r/m field. A
+// word register is a plain index into the register file (the decoder's numbers are 0-7 already),
+// a byte register an index into its bytes, which the decoder has worked out too.
 template <class W, uint8_t DecodedInstruction::*field>
 struct RegisterOperand {
+    static constexpr uint8_t DecodedInstruction::*kByteField =
+        field == &DecodedInstruction::reg ? &DecodedInstruction::regByte : &DecodedInstruction::rmByte;
     Cpu& cpu;
     unsigned n;
-    RegisterOperand(Cpu& c, const DecodedInstruction& d) : cpu(c), n(d.*field) {}
-    uint32_t read() const { return readRegister<W>(cpu, n); }
-    void write(uint32_t value) const { writeRegister<W>(cpu, n, value); }
+    RegisterOperand(Cpu& c, const DecodedInstruction& d) : cpu(c), n(W::word ? d.*field : d.*kByteField) {}
+    uint32_t read() const {
+        if constexpr (W::word) return cpu.regs[n];
+        else return reinterpret_cast<const uint8_t*>(cpu.regs)[n];
+    }
+    void write(uint32_t value) const {
+        if constexpr (W::word) cpu.regs[n] = static_cast<uint16_t>(value);
+        else reinterpret_cast<uint8_t*>(cpu.regs)[n] = static_cast<uint8_t>(value);
+    }
 };
 
 template <class W>
@@ -79,8 +76,11 @@ template <class W>
 struct Accumulator {
     Cpu& cpu;
     Accumulator(Cpu& c, const DecodedInstruction&) : cpu(c) {}
-    uint32_t read() const { return readRegister<W>(cpu, 0); }
-    void write(uint32_t value) const { writeRegister<W>(cpu, 0, value); }
+    uint32_t read() const { return W::word ? cpu.ax : getReg8(cpu, 0); }
+    void write(uint32_t value) const {
+        if constexpr (W::word) cpu.ax = static_cast<uint16_t>(value);
+        else setReg8(cpu, 0, static_cast<uint8_t>(value));
+    }
 };
 
 // The immediate, as the instruction uses it (83's byte already widened to a word).

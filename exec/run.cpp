@@ -31,29 +31,46 @@ RunEnd stepLoop(Cpu& cpu, uint32_t stopAddress, uint64_t stepLimit) {
     }
 }
 
+// Runs a block's instructions from its first, with no test between them. Returns how many ran:
+// fewer than the block holds when an instruction's bytes have changed since it was decoded (that
+// one has not run, and the block is dropped, to be decoded afresh from there).
+inline unsigned runThrough(Cpu& cpu, DecodedBlock& block, const uint8_t* image, uint32_t at, uint16_t& ip) {
+    const uint16_t start = ip;
+    const DecodedInstruction* const first = block.instructions;
+    const DecodedInstruction* const end = first + block.count;
+    for (const DecodedInstruction* d = first; d != end; ++d) {
+        if (!stillHolds(image, at + d->offset, *d)) [[unlikely]] {
+            block.linear = ~0u;
+            return static_cast<unsigned>(d - first);
+        }
+        ip = d->handler(cpu, *d, static_cast<uint16_t>(start + d->next));
+    }
+    return block.count;
+}
+
 // The same loop over decoded blocks, for plain runs. IP and the CS base stay in host registers
 // (each handler returns the next IP); cpu.ip is brought up to date for the step and when the run
-// ends. The stop conditions are those of the step loop, tested after every instruction in the same
-// order; an instruction whose bytes have changed since it was decoded ends its block there, and is
-// decoded afresh as the start of the next one.
+// ends. The stop conditions are those of the step loop, in the same order. A block runs straight
+// through when none of them can hold before its last instruction: no decoded instruction requests
+// a stop, the stop address is not where one of its inner instructions ends, no breakpoint is set,
+// and the step limit lies beyond it; otherwise they are tested after each of its instructions.
+// The break flag (Ctrl-C, which arrives at no particular instruction) is tested after each block.
 template <class M, bool recordHistory, bool checkBreakpoints, bool limited>
 RunEnd fastLoop(Cpu& cpu, uint32_t stopAddress, uint64_t stepLimit) {
     static_assert(!recordHistory, "a run with history goes through the step");
-    DecodeCache& cache = *cpu.decodeCache;
+    // Loaded once: the compiler cannot see that no handler replaces the table.
+    DecodedBlock* const blocks = cpu.decodeCache->blocks.get();
     const uint8_t* const image = cpu.memory.get();
     uint16_t ip = cpu.ip;
     uint32_t csBase = linearOf(cpu.cs, 0);
     uint64_t steps = 0;
-    // After each instruction: the stop conditions; true when the run ends here. Inside a block
-    // (`everyCondition` false) only the break flag and the step limit can end the run: no decoded
-    // instruction requests a stop, and the stop address and breakpoints are tested per instruction
-    // only in a block that holds them (with breakpoints set, every block is taken as holding one).
-    const auto ends = [&](bool everyCondition, RunEnd& why) {
-        ++steps;
+    // After an instruction (the last of `ran` since the last test): whether the run ends there.
+    const auto ends = [&](unsigned ran, RunEnd& why) {
+        steps += ran;
         const uint32_t address = csBase + ip;
-        if (everyCondition && address == stopAddress) why = RunEnd::stopAddress;
-        else if (everyCondition && cpu.stopRequested) why = RunEnd::stopRequest;
-        else if (everyCondition && checkBreakpoints && enabledBreakpointAt(cpu, address)) why = RunEnd::breakpoint;
+        if (address == stopAddress) why = RunEnd::stopAddress;
+        else if (cpu.stopRequested) why = RunEnd::stopRequest;
+        else if (checkBreakpoints && enabledBreakpointAt(cpu, address)) why = RunEnd::breakpoint;
         else if (platform::breakRequested()) why = RunEnd::breakKey;
         else if (limited && steps == stepLimit) why = RunEnd::stepLimit;
         else return false;
@@ -63,33 +80,41 @@ RunEnd fastLoop(Cpu& cpu, uint32_t stopAddress, uint64_t stepLimit) {
     };
     for (RunEnd why;;) {
         const uint32_t at = csBase + ip;
-        unsigned ran = 0;
         if (at <= kLastWindowStart) [[likely]] {
-            DecodedBlock& block = cache.blockFor(at);
+            DecodedBlock& block = blocks[DecodeCache::slotOf(at)];
             if (block.linear != at) [[unlikely]] decodeBlock<M>(block, image, at);
             // The last instruction's window must end inside the segment (no IP wrap within it).
-            if (ip + block.span <= 0x10000 - kWindowBytes) [[likely]] {
-                const uint16_t start = ip;
-                const bool checkEach = checkBreakpoints || stopAddress - at - 1 < block.span;
-                const DecodedInstruction* d = block.instructions;
-                for (const DecodedInstruction* last = d + block.count - 1; d <= last; ++d, ++ran) {
-                    if (!stillHolds(image, at + d->offset, *d)) [[unlikely]] {
-                        block.linear = ~0u;
-                        break;
+            if (block.count != 0 && ip + block.span <= 0x10000 - kWindowBytes) [[likely]] {
+                const bool straightThrough = !checkBreakpoints && stopAddress - at - 1 >= block.span &&
+                                             (!limited || stepLimit - steps >= block.count);
+                if (straightThrough) {
+                    const unsigned ran = runThrough(cpu, block, image, at, ip);
+                    if (ran == block.count) {
+                        if (ends(ran, why)) return why;
+                        continue;
                     }
-                    ip = d->handler(cpu, *d, static_cast<uint16_t>(start + d->next));
-                    if (ends(d == last || checkEach, why)) return why;
+                    steps += ran;
+                    if (ran != 0) continue;
+                } else {
+                    const uint16_t start = ip;
+                    const DecodedInstruction* d = block.instructions;
+                    const DecodedInstruction* const end = d + block.count;
+                    for (; d != end && stillHolds(image, at + d->offset, *d); ++d) {
+                        ip = d->handler(cpu, *d, static_cast<uint16_t>(start + d->next));
+                        if (ends(1, why)) return why;
+                    }
+                    if (d == end) continue;
+                    block.linear = ~0u;
+                    if (d != block.instructions) continue;
                 }
             }
         }
-        if (ran == 0) {
-            cpu.ip = ip;
-            settleFlags<M>(cpu);
-            stepInline<M>(cpu);
-            ip = cpu.ip;
-            csBase = linearOf(cpu.cs, 0);
-            if (ends(true, why)) return why;
-        }
+        cpu.ip = ip;
+        settleFlags<M>(cpu);
+        stepInline<M>(cpu);
+        ip = cpu.ip;
+        csBase = linearOf(cpu.cs, 0);
+        if (ends(1, why)) return why;
     }
 }
 
