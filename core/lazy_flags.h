@@ -19,8 +19,15 @@ enum FlagRule : uint8_t {
     kFlagsDec8, kFlagsDec16,
 };
 
+// The logic rules read the result alone, so their operands are not stored (the rule is a constant
+// where this is inlined, and the test folds away).
 inline void deferFlags(Cpu& cpu, FlagRule rule, uint32_t op1, uint32_t op2, uint32_t result) {
-    cpu.pendingFlags = {rule, op1, op2, result};
+    if (rule == kFlagsLogic8 || rule == kFlagsLogic16) {
+        cpu.pendingFlags.rule = rule;
+        cpu.pendingFlags.result = result;
+    } else {
+        cpu.pendingFlags = {rule, op1, op2, result};
+    }
 }
 
 // Writes the pending flags into the flag bytes.

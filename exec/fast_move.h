@@ -33,6 +33,8 @@ void stringElement(Cpu& cpu, const DecodedInstruction&) {
 }
 
 // LODS and STOS without a prefix: AL or AX from DS:SI, or to ES:DI; the index moves by the size.
+// STOSB reads AL as a byte: a word read of AX just after a byte write of AL (LODSB, MOV AL) would
+// wait for the write to reach the cache.
 template <class W, class M>
 void loadString(Cpu& cpu, const DecodedInstruction&) {
     const uint32_t base = linearOf(cpu.ds, 0);
@@ -45,7 +47,7 @@ template <class W, class M>
 void storeString(Cpu& cpu, const DecodedInstruction&) {
     const uint32_t base = linearOf(cpu.es, 0);
     if constexpr (W::word) M::writeWord(cpu, base, cpu.di, cpu.ax);
-    else writeByteLinear(cpu, M::address(base, cpu.di), lowByte(cpu.ax));
+    else writeByteLinear(cpu, M::address(base, cpu.di), getReg8(cpu, 0));
     advanceDestination(cpu, W::word ? kWordSize : kByteSize);
 }
 

@@ -54,6 +54,7 @@ inline unsigned runThrough(Cpu& cpu, DecodedBlock& block, const uint8_t* image, 
 // through when none of them can hold before its last instruction: no decoded instruction requests
 // a stop, the stop address is not where one of its inner instructions ends, no breakpoint is set,
 // and the step limit lies beyond it; otherwise they are tested after each of its instructions.
+// Decoded instructions never change CS, so a block's linear address follows from IP alone.
 // The break flag (Ctrl-C, which arrives at no particular instruction) is tested after each block.
 template <class M, bool recordHistory, bool checkBreakpoints, bool limited>
 RunEnd fastLoop(Cpu& cpu, uint32_t stopAddress, uint64_t stepLimit) {
@@ -88,11 +89,24 @@ RunEnd fastLoop(Cpu& cpu, uint32_t stopAddress, uint64_t stepLimit) {
                 const bool straightThrough = !checkBreakpoints && stopAddress - at - 1 >= block.span &&
                                              (!limited || stepLimit - steps >= block.count);
                 if (straightThrough) {
-                    const unsigned ran = runThrough(cpu, block, image, at, ip);
-                    if (ran == block.count) {
+                    // A block that jumps back to its own start (a tight loop) runs again at once.
+                    // When its start is not the stop address and no stop is requested (which only
+                    // the step can change), only the break flag and the step limit are tested there.
+                    const uint16_t start = ip;
+                    const bool repeatable = at != stopAddress && !cpu.stopRequested;
+                    unsigned ran;
+                    for (;;) {
+                        ran = runThrough(cpu, block, image, at, ip);
+                        if (ran != block.count) break;
+                        if (repeatable && ip == start && !platform::breakRequested() &&
+                            (!limited || stepLimit - steps - ran >= block.count)) {
+                            steps += ran;
+                            continue;
+                        }
                         if (ends(ran, why)) return why;
-                        continue;
+                        break;
                     }
+                    if (ran == block.count) continue;
                     steps += ran;
                     if (ran != 0) continue;
                 } else {
