@@ -109,8 +109,8 @@ struct Sizes {
     int stretchPasses;     // u listings of the decode stretch, 8 listings each
     int startupSamples;    // start-up is short: more samples per median
 };
-constexpr Sizes kNormalSizes{10000, 30000, 15000, 30000, 100, 500, 300, 1000, 75000, 21};
-constexpr Sizes kQuickSizes{1000, 3000, 1500, 3000, 10, 20, 20, 200, 1000, 5};
+constexpr Sizes kNormalSizes{10000, 45000, 15000, 30000, 100, 500, 300, 1000, 75000, 21};
+constexpr Sizes kQuickSizes{1000, 4500, 1500, 3000, 10, 20, 20, 200, 1000, 5};
 
 // ---- Options -----------------------------------------------------------------------------------
 
