@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test sanitize fuzz windows windows-test bench bench-smoke bench-build clean
+.PHONY: all deps build run test sanitize fuzz windows windows-test bench bench-smoke bench-build bench-baseline clean
 
 all: build
 
@@ -57,9 +57,17 @@ bench-build:
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DVELKOR_TESTS=OFF -DVELKOR_BENCH=ON
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target velkor-bench
 
-# Every benchmark, 5 runs each, one table of medians against the targets.
-bench: bench-build
-	$(BENCH_BUILD)/bench/velkor-bench --runs 5
+# The velkor of the commit before the fast run loop (bench/baseline-rev), in Release in
+# build-baseline/; built once, again only when bench/baseline-rev names another commit.
+bench-baseline:
+	JOBS=$(JOBS) bench/build-baseline.sh
+
+# Every benchmark, 5 runs each, one table of medians against the targets; the g rows are timed with
+# the baseline as well, in turn with this build, and show the ratio between them.
+# The baseline comes first: two builds at once would share the cores even under make -j.
+bench: bench-baseline
+	$(MAKE) bench-build
+	$(BENCH_BUILD)/bench/velkor-bench --runs 5 --baseline build-baseline/velkor
 
 # One short run of each, for CI: fails only when a benchmark cannot run or a guest miscounts.
 bench-smoke: bench-build

@@ -6,10 +6,13 @@
 //
 // usage: velkor-bench [--runs N] [--quick] [--no-micro] [--strict]
 //                     [--velkor PATH] [--device PATH] [--render PATH] [--micro PATH] [--guests DIR]
-//                     [--demo FILE]
-//   --demo    the demo driver image (demo/demo.bin of the source tree unless given)
-//   --quick   one short run of everything (for CI: checks that the harness works, in seconds)
-//   --strict  exit with status 1 when a target is missed (otherwise only when a run fails)
+//                     [--demo FILE] [--baseline PATH] [--only SUBSTRING]
+//   --demo      the demo driver image (demo/demo.bin of the source tree unless given)
+//   --quick     one short run of everything (for CI: checks that the harness works, in seconds)
+//   --strict    exit with status 1 when a target is missed (otherwise only when a run fails)
+//   --baseline  another velkor (an older build): the g rows are timed with it as well, its samples
+//               taken in turn with this build's, and show its median and the ratio between them
+//   --only      only the rows whose workload names contain SUBSTRING
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -30,6 +33,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -71,6 +75,12 @@ uint64_t serialSteps(uint64_t outer) { return 3 + outer * 8003; }
 uint64_t serialMessages(uint64_t outer) { return outer * 1000; }
 // wait.asm: 3 + TICKS * 20,000
 uint64_t waitSteps(uint64_t ticks) { return 3 + ticks * 20000; }
+// alu.asm: 4 + OUTER * (3 + 4 * 1000)
+uint64_t aluSteps(uint64_t outer) { return 4 + outer * 4003; }
+// memcall.asm: 5 + OUTER * (3 + 8 * 1000)
+uint64_t memcallSteps(uint64_t outer) { return 5 + outer * 8003; }
+// strings.asm: 5 + OUTER * (5 + 4 * 1000)
+uint64_t stringsSteps(uint64_t outer) { return 5 + outer * 4005; }
 // cover.asm: one step on every offset of the segment
 constexpr uint64_t kCoverSteps = 65536;
 // decode.asm: 64 instructions, listed by u 100 and seven plain u (8 per listing)
@@ -89,6 +99,9 @@ constexpr double kWaitTolerance = 0.005;
 // few seconds (the WAIT run is 5 s by definition); the quick sizes keep the whole of --quick short.
 struct Sizes {
     uint16_t mixedOuter;   // g over the mixed workload, with and without coverage
+    uint16_t aluOuter;     // g over the ALU register loop
+    uint16_t memcallOuter;  // g over the memory-operand and CALL/RET loop
+    uint16_t stringsOuter;  // g over the string-element loop
     uint16_t traceOuter;   // x with a simple trace
     uint16_t portOuter;    // the port log
     uint16_t serialOuter;  // messages to velkor-device
@@ -96,8 +109,8 @@ struct Sizes {
     int stretchPasses;     // u listings of the decode stretch, 8 listings each
     int startupSamples;    // start-up is short: more samples per median
 };
-constexpr Sizes kNormalSizes{10000, 100, 500, 300, 1000, 75000, 21};
-constexpr Sizes kQuickSizes{1000, 10, 20, 20, 200, 1000, 5};
+constexpr Sizes kNormalSizes{10000, 45000, 15000, 30000, 100, 500, 300, 1000, 75000, 21};
+constexpr Sizes kQuickSizes{1000, 4500, 1500, 3000, 10, 20, 20, 200, 1000, 5};
 
 // ---- Options -----------------------------------------------------------------------------------
 
@@ -112,12 +125,23 @@ struct Options {
     std::string microBench = VELKOR_MICRO_BENCH;
     std::string guests = VELKOR_BENCH_GUESTS;
     std::string demo = VELKOR_DEMO_IMAGE;
+    std::string baseline;  // another velkor to compare the g rows with, or none
+    std::string only;      // the rows to run: those whose names contain it (all when empty)
 };
 
 constexpr const char* kUsage =
     "usage: velkor-bench [--runs N] [--quick] [--no-micro] [--strict]\n"
     "                    [--velkor PATH] [--device PATH] [--render PATH] [--micro PATH] [--guests DIR]\n"
-    "                    [--demo FILE]\n";
+    "                    [--demo FILE] [--baseline PATH] [--only SUBSTRING]\n";
+
+// Every program runs in a scratch folder of its own, so a relative path given on the command line
+// (`--baseline build-baseline/velkor`) must be resolved before that.
+void makeProgramPathsAbsolute(Options& options) {
+    for (std::string* path : {&options.velkor, &options.device, &options.render, &options.microBench,
+                              &options.baseline}) {
+        if (!path->empty()) *path = fs::absolute(*path).string();
+    }
+}
 
 bool parseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
@@ -144,11 +168,16 @@ bool parseOptions(int argc, char** argv, Options& options) {
             options.guests = argv[++i];
         } else if (arg == "--demo" && hasValue) {
             options.demo = argv[++i];
+        } else if (arg == "--baseline" && hasValue) {
+            options.baseline = argv[++i];
+        } else if (arg == "--only" && hasValue) {
+            options.only = argv[++i];
         } else {
             return false;
         }
     }
     if (options.quick) options.runs = 1;
+    makeProgramPathsAbsolute(options);
     return true;
 }
 
@@ -200,6 +229,10 @@ std::string format(const char* pattern, double value) {
     std::snprintf(text, sizeof text, pattern, value);
     return text;
 }
+
+std::string millionsPerSecond(double value, const char* unit) { return threeDigits(value / 1e6) + " M " + unit; }
+std::string thousandsPerSecond(double value, const char* unit) { return threeDigits(value / 1e3) + " k " + unit; }
+std::string instructionRate(double value) { return millionsPerSecond(value, "instr/s"); }
 
 // A fresh folder per session: velkor writes history.txt, iow.txt and coverage.txt into its current
 // folder, and the guest is copied in so that its name stays short.
@@ -318,6 +351,19 @@ public:
 
     const Options& options() const { return options_; }
     const Sizes& sizes() const { return sizes_; }
+
+    // The same runs with the baseline velkor in place of this build's.
+    Bench baselineBench() const {
+        Options baseline = options_;
+        baseline.velkor = options_.baseline;
+        return Bench(baseline);
+    }
+    bool hasBaseline() const { return !options_.baseline.empty(); }
+
+    // Whether --only lets the row with this name run.
+    bool selected(const std::string& workload) const {
+        return options_.only.empty() || workload.find(options_.only) != std::string::npos;
+    }
 
     // A session script that loads the guest (copied into the folder) and patches its repeat count.
     std::string loadGuest(const ScratchFolder& folder, const std::string& guest, unsigned count = 0) const {
@@ -553,6 +599,17 @@ private:
     int errors_ = 0;
 };
 
+// Whether a row is timed with the baseline velkor as well, when --baseline names one. Only g rows
+// are: their figures are guest instructions per second.
+enum class BaselineUse {
+    none,   // this build only
+    shown,  // the baseline's median and the ratio are shown; the row keeps its own target
+    judged,  // the ratio is the row's target (kSpeedupTarget); without a baseline it has none
+};
+
+// What the fast run loop must give over the build before it.
+constexpr double kSpeedupTarget = 2.5;
+
 // One whole-program workload: a check that it does what its guest documents, then the measured runs.
 struct Workload {
     std::string name;
@@ -561,22 +618,70 @@ struct Workload {
     std::function<std::string(double)> show;
     Target target;
     int samples = 0;  // 0: the number of runs
+    BaselineUse baseline = BaselineUse::none;
 };
 
-// Runs the workload and adds its row; returns the median (NaN when it failed).
+// Errors of the baseline's runs say so: its velkor fails in the same words as this build's.
+template <typename Run>
+auto namingBaseline(Run run) {
+    try {
+        return run();
+    } catch (const std::exception& error) {
+        throw BenchError(std::string("baseline: ") + error.what());
+    }
+}
+
+struct Samples {
+    std::vector<double> current;
+    std::vector<double> baseline;  // empty without a baseline
+};
+
+// The measured runs, with the baseline's (when given) taken in turn with this build's, so that both
+// meet the same moments of a machine whose speed drifts.
+Samples takeSamples(const Bench& bench, const Bench* baseline, const Workload& workload) {
+    Samples samples;
+    const int count = workload.samples ? workload.samples : bench.options().runs;
+    for (int i = 0; i < count; ++i) {
+        samples.current.push_back(workload.sample(bench));
+        std::fprintf(stderr, " %s", workload.show(samples.current.back()).c_str());
+        if (!baseline) continue;
+        samples.baseline.push_back(namingBaseline([&] { return workload.sample(*baseline); }));
+        std::fprintf(stderr, " (baseline %s)", instructionRate(samples.baseline.back()).c_str());
+    }
+    std::fprintf(stderr, "\n");
+    return samples;
+}
+
+Target speedupTarget() { return Target::atLeast(kSpeedupTarget, format(">= %.1f × baseline", kSpeedupTarget)); }
+
+// A row with the baseline's median beside this build's, and the ratio between them.
+Row comparedRow(const Workload& workload, double current, double baseline) {
+    const double ratio = current / baseline;
+    const std::string figure =
+        workload.show(current) + "; baseline " + instructionRate(baseline) + ", " + format("%.2f ×", ratio);
+    const bool judged = workload.baseline == BaselineUse::judged;
+    const Target target = judged ? speedupTarget() : workload.target;
+    return {workload.name, figure, target.text, target.verdict(judged ? ratio : current)};
+}
+
+// Runs the workload (unless --only leaves it out) and adds its row; returns the median (NaN when it
+// failed or did not run).
 double runWorkload(const Bench& bench, const Workload& workload, Table& table) {
+    if (!bench.selected(workload.name)) return std::nan("");
     std::fprintf(stderr, "velkor-bench: %s:", workload.name.c_str());
     try {
+        const bool compared = workload.baseline != BaselineUse::none && bench.hasBaseline();
+        const std::optional<Bench> baseline = compared ? std::optional<Bench>(bench.baselineBench()) : std::nullopt;
         workload.verify(bench);
-        std::vector<double> samples;
-        const int count = workload.samples ? workload.samples : bench.options().runs;
-        for (int i = 0; i < count; ++i) {
-            samples.push_back(workload.sample(bench));
-            std::fprintf(stderr, " %s", workload.show(samples.back()).c_str());
+        // The baseline must execute the same instructions, or the ratio compares different work.
+        if (baseline) namingBaseline([&] { workload.verify(*baseline); });
+        const Samples samples = takeSamples(bench, baseline ? &*baseline : nullptr, workload);
+        const double figure = median(samples.current);
+        if (baseline) {
+            table.add(comparedRow(workload, figure, median(samples.baseline)));
+        } else {
+            table.add({workload.name, workload.show(figure), workload.target.text, workload.target.verdict(figure)});
         }
-        std::fprintf(stderr, "\n");
-        const double figure = median(samples);
-        table.add({workload.name, workload.show(figure), workload.target.text, workload.target.verdict(figure)});
         return figure;
     } catch (const std::exception& error) {
         std::fprintf(stderr, " error: %s\n", error.what());
@@ -586,9 +691,6 @@ double runWorkload(const Bench& bench, const Workload& workload, Table& table) {
 }
 
 // ---- The whole-program workloads ---------------------------------------------------------------
-
-std::string millionsPerSecond(double value, const char* unit) { return threeDigits(value / 1e6) + " M " + unit; }
-std::string thousandsPerSecond(double value, const char* unit) { return threeDigits(value / 1e3) + " k " + unit; }
 
 // The processor a g row runs on: the default one, or the exact 8086 (velkor -exact).
 std::vector<std::string> processorOptions(bool exact) { return exact ? std::vector<std::string>{"-exact"} : std::vector<std::string>{}; }
@@ -611,7 +713,9 @@ Workload goMixed() {
             [](const Bench& b) { verifyMixed(b, false); },
             [](const Bench& b) { return mixedRate(b, false); },
             [](double v) { return millionsPerSecond(v, "instr/s"); },
-            Target::atLeast(150e6, ">= 150 M instr/s")};
+            Target::atLeast(150e6, ">= 150 M instr/s"),
+            0,
+            BaselineUse::shown};
 }
 
 // A target relative to another line: at least a share of its median (none when that line failed).
@@ -637,7 +741,9 @@ Workload goMixedCoverage(double withoutCoverage) {
             [](const Bench& b) { verifyMixed(b, true); },
             [](const Bench& b) { return mixedRate(b, true); },
             [withoutCoverage, show](double v) { return withShare(show(v), v, withoutCoverage); },
-            shareOfLineAbove(withoutCoverage, 0.5, show)};
+            shareOfLineAbove(withoutCoverage, 0.5, show),
+            0,
+            BaselineUse::shown};
 }
 
 // The same g rows on the exact 8086, each against its default-mode line: within 10 %.
@@ -648,7 +754,50 @@ Workload goMixedExact(double standard, bool coverage) {
             [coverage](const Bench& b) { verifyMixed(b, coverage, true); },
             [coverage](const Bench& b) { return mixedRate(b, coverage, true); },
             [standard, show](double v) { return withShare(show(v), v, standard); },
-            shareOfLine(standard, 0.9, "the default-mode line", show)};
+            shareOfLine(standard, 0.9, "the default-mode line", show),
+            0,
+            BaselineUse::shown};
+}
+
+// The loops the fast run loop was made for, one guest each (its source derives its count).
+struct GuestLoop {
+    const char* name;  // the row's name is "g, <name> loop, ..."
+    const char* image;
+    uint64_t (*steps)(uint64_t outer);
+    uint16_t Sizes::*outer;
+};
+
+constexpr GuestLoop kGuestLoops[] = {
+    {"alu", "alu.bin", aluSteps, &Sizes::aluOuter},
+    {"memcall", "memcall.bin", memcallSteps, &Sizes::memcallOuter},
+    {"strings", "strings.bin", stringsSteps, &Sizes::stringsOuter},
+};
+
+double loopRate(const Bench& bench, const GuestLoop& loop, bool exact) {
+    ScratchFolder folder;
+    const unsigned outer = bench.sizes().*loop.outer;
+    const std::string script = bench.loadGuest(folder, loop.image, outer) + "g\nq\n";
+    const Outcome run = bench.runVelkor(folder, script, "", "", processorOptions(exact));
+    return static_cast<double>(loop.steps(outer)) / run.seconds;
+}
+
+void verifyLoop(const Bench& bench, const GuestLoop& loop, bool exact) {
+    for (const unsigned outer : {1u, 2u}) {
+        verifySteps(bench, loop.image, outer, loop.steps(outer), "", processorOptions(exact));
+    }
+}
+
+// g over one of the loops, history and coverage off; with a baseline its target is the speed-up.
+Workload goLoop(const GuestLoop& loop, bool exact) {
+    const std::string processor = exact ? "exact 8086 (-exact), " : "";
+    const std::string name = std::string("g, ") + loop.name + " loop, " + processor + "history and coverage off";
+    return {name,
+            [loop, exact](const Bench& b) { verifyLoop(b, loop, exact); },
+            [loop, exact](const Bench& b) { return loopRate(b, loop, exact); },
+            instructionRate,
+            Target{},
+            0,
+            BaselineUse::judged};
 }
 
 // x with history simple: one trace line per executed instruction in history.txt.
@@ -1019,6 +1168,11 @@ constexpr MicroRow kMicroRows[] = {
     {"micro: the resampler alone, 55466.67 Hz to 44100 Hz", "BM_Resample44100", false, "frames/s", nullptr, 0, 44100},
 };
 
+bool anyMicroRowSelected(const Bench& bench) {
+    return std::any_of(std::begin(kMicroRows), std::end(kMicroRows),
+                       [&](const MicroRow& row) { return bench.selected(row.workload); });
+}
+
 void addMicroRows(const Bench& bench, Table& table) {
     std::map<std::string, MicroFigures> figures;
     try {
@@ -1032,6 +1186,7 @@ void addMicroRows(const Bench& bench, Table& table) {
         return row.bytes ? f.bytesPerSecond : f.itemsPerSecond;
     };
     for (const MicroRow& row : kMicroRows) {
+        if (!bench.selected(row.workload)) continue;
         const MicroFigures& f = figures[row.runName];
         const double value = rate(row, row.runName);
         if (!f.error.empty() || value <= 0) {
@@ -1081,6 +1236,10 @@ bool checkPrograms(const Options& options) {
             good = false;
         }
     }
+    if (!options.baseline.empty() && access(options.baseline.c_str(), X_OK) != 0) {
+        std::fprintf(stderr, "velkor-bench: baseline velkor not found at '%s'\n", options.baseline.c_str());
+        good = false;
+    }
     if (!fs::is_regular_file(fs::path(options.guests) / "mixed.bin")) {
         std::fprintf(stderr, "velkor-bench: no guest images in '%s'\n", options.guests.c_str());
         good = false;
@@ -1106,6 +1265,10 @@ int main(int argc, char** argv) {
     const double mixedCoverage = runWorkload(bench, goMixedCoverage(mixed), table);
     runWorkload(bench, goMixedExact(mixed, false), table);
     runWorkload(bench, goMixedExact(mixedCoverage, true), table);
+    for (const GuestLoop& loop : kGuestLoops) {
+        runWorkload(bench, goLoop(loop, false), table);
+        runWorkload(bench, goLoop(loop, true), table);
+    }
     runWorkload(bench, traceSimple(), table);
     runWorkload(bench, portLog(), table);
     const double serial = runWorkload(bench, serialLink(), table);
@@ -1117,12 +1280,13 @@ int main(int argc, char** argv) {
     runWorkload(bench, startup(bench.sizes().startupSamples), table);
     runWorkload(bench, processBaseline(bench.sizes().startupSamples), table);
     runWorkload(bench, unassemble(), table);
-    const bool micro = options.micro && !options.microBench.empty();
+    const bool micro = options.micro && !options.microBench.empty() && anyMicroRowSelected(bench);
     if (micro) addMicroRows(bench, table);
 
     const std::string mode = options.quick ? "quick mode: one short run each, figures are indicative only"
                                            : std::to_string(options.runs) + " runs each, medians";
-    std::printf("\nvelkor-bench: %s; %s\n\n", machineDescription().c_str(), mode.c_str());
+    const std::string baseline = bench.hasBaseline() ? "; baseline " + options.baseline : "";
+    std::printf("\nvelkor-bench: %s; %s%s\n\n", machineDescription().c_str(), mode.c_str(), baseline.c_str());
     table.print();
     std::printf("\n%d target%s missed, %d failure%s%s\n", table.missed(), table.missed() == 1 ? "" : "s",
                 table.errors(), table.errors() == 1 ? "" : "s", micro ? "" : "; micro benchmarks not run");
