@@ -59,8 +59,12 @@ template <class W, class M>
 struct RmMemory {
     Cpu& cpu;
     uint32_t base, offset;
+    // The address is also left where the step leaves its last memory operand's: the step's LEA,
+    // LES and LDS of a register operand (and the 8086's far jumps through one) use that address.
     RmMemory(Cpu& c, const DecodedInstruction& d)
-        : cpu(c), base(linearOf(c.segs[d.segment], 0)), offset(operandOffset(c, d)) {}
+        : cpu(c), base(linearOf(c.segs[d.segment], 0)), offset(operandOffset(c, d)) {
+        M::setOperandAddress(c, base, offset);
+    }
     uint32_t read() const {
         if constexpr (W::word) return M::readWord(cpu, base, offset);
         else return readByteLinear(cpu, M::address(base, offset));
