@@ -290,13 +290,20 @@ void compareAndRestoreImages(Rig& r) {
 
 // The linear CS:IP where `count` instructions in a row end, as decode-only steps find them; the
 // machine is left as it was (a decode-only step changes only IP, the texts and scratch members).
+// The last memory operand's address is put back too: a register-form LEA run next reads it, and
+// the single steps it is compared with have not decoded ahead.
 uint32_t endOfInstructions(Cpu& cpu, int count) {
     const uint16_t start = cpu.ip;
+    const uint32_t eaOffset = cpu.eaOffset, eaBase = cpu.eaBase, eaLinear = cpu.eaLinear, linear = cpu.linear;
     cpu.decodeOnly = 1;
     for (int i = 0; i < count; ++i) step(cpu);
     cpu.decodeOnly = 0;
     const uint32_t end = linearOf(cpu.cs, cpu.ip);
     cpu.ip = start;
+    cpu.eaOffset = eaOffset;
+    cpu.eaBase = eaBase;
+    cpu.eaLinear = eaLinear;
+    cpu.linear = linear;
     return end;
 }
 
