@@ -71,6 +71,9 @@ struct DecodedBlock {
     uint32_t linear = ~0u;  // the first instruction's CS*16+IP (none yet: above any address)
     uint8_t count = 0;      // 0: the first instruction is left to the step
     uint8_t span = 0;       // offset of the last instruction
+    // The highest IP the block may start at: its last window must end inside the segment (no IP
+    // wrap within the block); -1 when it holds no instruction.
+    int32_t highestIp = -1;
     DecodedInstruction instructions[kBlockInstructions];
 };
 

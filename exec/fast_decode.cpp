@@ -317,6 +317,7 @@ void decodeBlock(DecodedBlock& b, const uint8_t* image, uint32_t linear) {
         if (d.endsBlock) break;
         offset += d.length;
     }
+    b.highestIp = b.count == 0 ? -1 : static_cast<int32_t>(0x10000 - kWindowBytes - b.span);
 }
 
 template void decodeBlock<StandardMode>(DecodedBlock&, const uint8_t*, uint32_t);

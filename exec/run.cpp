@@ -36,10 +36,11 @@ RunEnd stepLoop(Cpu& cpu, uint32_t stopAddress, uint64_t stepLimit) {
 // one has not run, and the block is dropped, to be decoded afresh from there).
 inline unsigned runThrough(Cpu& cpu, DecodedBlock& block, const uint8_t* image, uint32_t at, uint16_t& ip) {
     const uint16_t start = ip;
+    const uint8_t* const code = image + at;
     const DecodedInstruction* const first = block.instructions;
     const DecodedInstruction* const end = first + block.count;
     for (const DecodedInstruction* d = first; d != end; ++d) {
-        if (!stillHolds(image, at + d->offset, *d)) [[unlikely]] {
+        if ((windowAt(code, d->offset) & d->mask) != d->bytes) [[unlikely]] {
             block.linear = ~0u;
             return static_cast<unsigned>(d - first);
         }
@@ -56,8 +57,9 @@ inline unsigned runThrough(Cpu& cpu, DecodedBlock& block, const uint8_t* image, 
 // and the step limit lies beyond it; otherwise they are tested after each of its instructions.
 // Decoded instructions never change CS, so a block's linear address follows from IP alone.
 // The break flag (Ctrl-C, which arrives at no particular instruction) is tested after each block.
+// Kept out of its callers, so that the loop has the host registers to itself.
 template <class M, bool recordHistory, bool checkBreakpoints, bool limited>
-RunEnd fastLoop(Cpu& cpu, uint32_t stopAddress, uint64_t stepLimit) {
+[[gnu::noinline]] RunEnd fastLoop(Cpu& cpu, uint32_t stopAddress, uint64_t stepLimit) {
     static_assert(!recordHistory, "a run with history goes through the step");
     // Loaded once: the compiler cannot see that no handler replaces the table.
     DecodedBlock* const blocks = cpu.decodeCache->blocks.get();
@@ -81,46 +83,40 @@ RunEnd fastLoop(Cpu& cpu, uint32_t stopAddress, uint64_t stepLimit) {
     };
     for (RunEnd why;;) {
         const uint32_t at = csBase + ip;
-        if (at <= kLastWindowStart) [[likely]] {
-            DecodedBlock& block = blocks[DecodeCache::slotOf(at)];
-            if (block.linear != at) [[unlikely]] decodeBlock<M>(block, image, at);
-            // The last instruction's window must end inside the segment (no IP wrap within it).
-            if (block.count != 0 && ip + block.span <= 0x10000 - kWindowBytes) [[likely]] {
-                const bool straightThrough = !checkBreakpoints && stopAddress - at - 1 >= block.span &&
-                                             (!limited || stepLimit - steps >= block.count);
-                if (straightThrough) {
-                    // A block that jumps back to its own start (a tight loop) runs again at once.
-                    // When its start is not the stop address and no stop is requested (which only
-                    // the step can change), only the break flag and the step limit are tested there.
-                    const uint16_t start = ip;
-                    const bool repeatable = at != stopAddress && !cpu.stopRequested;
-                    unsigned ran;
-                    for (;;) {
+        DecodedBlock& block = blocks[DecodeCache::slotOf(at)];
+        if (block.linear != at && at <= kLastWindowStart) [[unlikely]] decodeBlock<M>(block, image, at);
+        if (block.linear == at && static_cast<int32_t>(ip) <= block.highestIp) [[likely]] {
+            const bool straightThrough = !checkBreakpoints && stopAddress - at - 1 >= block.span &&
+                                         (!limited || stepLimit - steps >= block.count);
+            const uint16_t start = ip;
+            if (straightThrough) {
+                unsigned ran = runThrough(cpu, block, image, at, ip);
+                // A block that jumps back to its own start (a tight loop) runs again at once. When
+                // its start is not the stop address and no stop is requested (which only the step
+                // can change), only the break flag and the step limit are tested there.
+                if (ran == block.count && ip == start && at != stopAddress && !cpu.stopRequested) {
+                    while (!platform::breakRequested() && (!limited || stepLimit - steps - ran >= block.count)) {
+                        steps += ran;
                         ran = runThrough(cpu, block, image, at, ip);
-                        if (ran != block.count) break;
-                        if (repeatable && ip == start && !platform::breakRequested() &&
-                            (!limited || stepLimit - steps - ran >= block.count)) {
-                            steps += ran;
-                            continue;
-                        }
-                        if (ends(ran, why)) return why;
-                        break;
+                        if (ran != block.count || ip != start) break;
                     }
-                    if (ran == block.count) continue;
-                    steps += ran;
-                    if (ran != 0) continue;
-                } else {
-                    const uint16_t start = ip;
-                    const DecodedInstruction* d = block.instructions;
-                    const DecodedInstruction* const end = d + block.count;
-                    for (; d != end && stillHolds(image, at + d->offset, *d); ++d) {
-                        ip = d->handler(cpu, *d, static_cast<uint16_t>(start + d->next));
-                        if (ends(1, why)) return why;
-                    }
-                    if (d == end) continue;
-                    block.linear = ~0u;
-                    if (d != block.instructions) continue;
                 }
+                if (ran == block.count) {
+                    if (ends(ran, why)) return why;
+                    continue;
+                }
+                steps += ran;
+                if (ran != 0) continue;
+            } else {
+                const DecodedInstruction* d = block.instructions;
+                const DecodedInstruction* const end = d + block.count;
+                for (; d != end && stillHolds(image, at + d->offset, *d); ++d) {
+                    ip = d->handler(cpu, *d, static_cast<uint16_t>(start + d->next));
+                    if (ends(1, why)) return why;
+                }
+                if (d == end) continue;
+                block.linear = ~0u;
+                if (d != block.instructions) continue;
             }
         }
         cpu.ip = ip;
