@@ -35,9 +35,12 @@ struct DecodedInstruction {
     uint8_t rm = 0;      // the r/m field of a register operand
     uint8_t regByte = 0, rmByte = 0;  // reg and rm as byte registers: their byteRegisterIndex
     uint8_t length = 0;  // bytes
-    uint8_t offset = 0;  // from the start of its block
-    uint8_t next = 0;    // offset + length: where the next instruction starts
-    bool endsBlock = false;  // a control transfer: the block ends with it
+    // Where the instruction starts, as IP minus the IP its block starts at: it may lie before the
+    // block's first instruction when a CALL or JMP the block goes through leads back.
+    int16_t offset = 0;
+    uint16_t next = 0;       // offset + length, modulo 64 Ki: the IP after it, less the block's
+    bool endsBlock = false;  // a control transfer: the block ends with it, unless it is followed
+    bool followed = false;   // a near CALL or JMP with its target in the instruction: the block goes on there
     uint16_t immediate = 0;  // an immediate or relative displacement, as the instruction uses it
 };
 
@@ -53,6 +56,11 @@ inline bool stillHolds(const uint8_t* image, uint32_t linear, const DecodedInstr
     return (windowAt(image, linear) & d.mask) == d.bytes;
 }
 
+// The same, for an instruction of the block whose first byte is at `code`.
+inline bool stillHoldsIn(const uint8_t* code, const DecodedInstruction& d) {
+    return (windowAt(code + d.offset, 0) & d.mask) == d.bytes;
+}
+
 // The mask of the first `length` bytes of a window, in the host's byte order.
 inline uint64_t windowMask(unsigned length) {
     if (length >= kWindowBytes) return ~uint64_t{0};
@@ -60,8 +68,9 @@ inline uint64_t windowMask(unsigned length) {
     return std::endian::native == std::endian::little ? low : ~(~uint64_t{0} >> (8 * length));
 }
 
-// A straight run of decoded instructions from one address: at most kBlockInstructions, ending with
-// a control transfer or before an instruction left to the step. Running a block walks its array,
+// A run of decoded instructions from one address, in the order they execute: at most
+// kBlockInstructions, going on at the target of a near CALL or JMP and ending with any other
+// control transfer or before an instruction left to the step. Running a block walks its array,
 // so finding the next instruction does not wait for the last one's length; each instruction is
 // still checked against the image just before it runs, so a write to it by the instruction before
 // it (or by anyone) is seen.
@@ -70,10 +79,25 @@ constexpr unsigned kBlockInstructions = 12;
 struct DecodedBlock {
     uint32_t linear = ~0u;  // the first instruction's CS*16+IP (none yet: above any address)
     uint8_t count = 0;      // 0: the first instruction is left to the step
-    uint8_t span = 0;       // offset of the last instruction
-    // The highest IP the block may start at: its last window must end inside the segment (no IP
-    // wrap within the block); -1 when it holds no instruction.
-    int32_t highestIp = -1;
+    // The IPs the block may start at: lowestIp + 0 ... ipRange, those for which every instruction's
+    // window lies inside the segment (no IP wraps within the block). None when it holds no
+    // instruction.
+    int32_t lowestIp = kNoIp;
+    uint32_t ipRange = 0;
+    // Where the instructions after the first start: `innerStarts` addresses from `firstInner`
+    // (offsets as above), a range that holds them all (none when there is one instruction).
+    int16_t firstInner = 0;
+    uint16_t innerStarts = 0;
+
+    static constexpr int32_t kNoIp = 0x20000;  // above any IP, by more than any range
+
+    // Whether it runs from this IP.
+    bool runsFrom(uint16_t ip) const { return static_cast<uint32_t>(ip - lowestIp) <= ipRange; }
+    // Whether a linear address is where one of its inner instructions may start (where the one
+    // before it ends).
+    bool mayEndInside(uint32_t at, uint32_t linear) const {
+        return linear - (at + firstInner) < innerStarts;
+    }
     DecodedInstruction instructions[kBlockInstructions];
 };
 

@@ -3,6 +3,7 @@
 // operands already taken apart. Instructions it does not know are marked for the step.
 #include "exec/fast_decode.h"
 
+#include <algorithm>
 #include <array>
 
 #include "exec/fast_alu.h"
@@ -249,6 +250,7 @@ bool decodeShortForm(DecodedInstruction& d, const uint8_t* code) {
         case 0xE9:
             d.handler = opcode == 0xE8 ? callNear<M> : jumpRelative;
             d.endsBlock = true;
+            d.followed = true;
             d.immediate = wordAt(code + 1);
             d.length = 3;
             return true;
@@ -260,6 +262,7 @@ bool decodeShortForm(DecodedInstruction& d, const uint8_t* code) {
             static constexpr FastHandler kShortJumps[4] = {loopnz<M>, loopz<M>, loop, jcxz};
             d.handler = opcode == 0xEB ? jumpRelative : kShortJumps[opcode - 0xE0];
             d.endsBlock = true;
+            d.followed = opcode == 0xEB;
             d.immediate = signExtended(code[1]);
             d.length = 2;
             return true;
@@ -296,28 +299,61 @@ void decodeInstruction(DecodedInstruction& d, const uint8_t* code, uint64_t wind
 template void decodeInstruction<StandardMode>(DecodedInstruction&, const uint8_t*, uint64_t);
 template void decodeInstruction<ExactMode>(DecodedInstruction&, const uint8_t*, uint64_t);
 
-// Blocks stay short enough for their offsets to fit the entries.
+// Blocks stay short enough to be cheap to decode again.
 constexpr unsigned kLongestSpan = 200;
+
+// Offsets stay inside int16_t, with a window's room above them.
+constexpr int32_t kLowestOffset = -0x8000;
+constexpr int32_t kHighestOffset = 0x7FFF - static_cast<int32_t>(kWindowBytes);
+
+// The IPs a block may start at, from the lowest and highest offsets of its instructions: every
+// window must lie inside the segment.
+void setStartingIps(DecodedBlock& b, int32_t lowestOffset, int32_t highestOffset) {
+    const int32_t lowest = -lowestOffset;
+    const int32_t highest = static_cast<int32_t>(0x10000 - kWindowBytes) - highestOffset;
+    if (b.count == 0 || highest < lowest) {
+        b.lowestIp = DecodedBlock::kNoIp;
+        b.ipRange = 0;
+    } else {
+        b.lowestIp = lowest;
+        b.ipRange = static_cast<uint32_t>(highest - lowest);
+    }
+}
 
 template <class M>
 void decodeBlock(DecodedBlock& b, const uint8_t* image, uint32_t linear) {
     b.linear = linear;
     b.count = 0;
-    b.span = 0;
-    for (unsigned offset = 0; b.count < kBlockInstructions && offset <= kLongestSpan;) {
-        const uint32_t at = linear + offset;
-        if (at > kLastWindowStart) break;
+    int32_t offset = 0;  // of the next instruction
+    int32_t lowestOffset = 0, highestOffset = 0;
+    int32_t firstInner = 0, lastInner = 0;  // of the instructions after the first
+    for (unsigned bytes = 0; b.count < kBlockInstructions && bytes <= kLongestSpan;) {
+        const int64_t at = static_cast<int64_t>(linear) + offset;
+        if (at < 0 || at > kLastWindowStart || offset < kLowestOffset || offset > kHighestOffset) break;
         DecodedInstruction& d = b.instructions[b.count];
-        decodeInstruction<M>(d, image + at, windowAt(image, at));
+        decodeInstruction<M>(d, image + at, windowAt(image, static_cast<uint32_t>(at)));
         if (!d.handler) break;
-        d.offset = static_cast<uint8_t>(offset);
-        d.next = static_cast<uint8_t>(offset + d.length);
-        b.span = d.offset;
+        d.offset = static_cast<int16_t>(offset);
+        d.next = static_cast<uint16_t>(offset + d.length);
+        lowestOffset = std::min(lowestOffset, offset);
+        highestOffset = std::max(highestOffset, offset);
+        if (b.count == 1) firstInner = lastInner = offset;
+        if (b.count > 1) {
+            firstInner = std::min(firstInner, offset);
+            lastInner = std::max(lastInner, offset);
+        }
         ++b.count;
-        if (d.endsBlock) break;
-        offset += d.length;
+        bytes += d.length;
+        if (d.followed) {
+            offset += d.length + static_cast<int16_t>(d.immediate);
+        } else {
+            if (d.endsBlock) break;
+            offset += d.length;
+        }
     }
-    b.highestIp = b.count == 0 ? -1 : static_cast<int32_t>(0x10000 - kWindowBytes - b.span);
+    setStartingIps(b, lowestOffset, highestOffset);
+    b.firstInner = static_cast<int16_t>(firstInner);
+    b.innerStarts = static_cast<uint16_t>(b.count < 2 ? 0 : lastInner - firstInner + 1);
 }
 
 template void decodeBlock<StandardMode>(DecodedBlock&, const uint8_t*, uint32_t);

@@ -40,7 +40,7 @@ inline unsigned runThrough(Cpu& cpu, DecodedBlock& block, const uint8_t* image, 
     const DecodedInstruction* const first = block.instructions;
     const DecodedInstruction* const end = first + block.count;
     for (const DecodedInstruction* d = first; d != end; ++d) {
-        if ((windowAt(code, d->offset) & d->mask) != d->bytes) [[unlikely]] {
+        if (!stillHoldsIn(code, *d)) [[unlikely]] {
             block.linear = ~0u;
             return static_cast<unsigned>(d - first);
         }
@@ -85,8 +85,8 @@ template <class M, bool recordHistory, bool checkBreakpoints, bool limited>
         const uint32_t at = csBase + ip;
         DecodedBlock& block = blocks[DecodeCache::slotOf(at)];
         if (block.linear != at && at <= kLastWindowStart) [[unlikely]] decodeBlock<M>(block, image, at);
-        if (block.linear == at && static_cast<int32_t>(ip) <= block.highestIp) [[likely]] {
-            const bool straightThrough = !checkBreakpoints && stopAddress - at - 1 >= block.span &&
+        if (block.linear == at && block.runsFrom(ip)) [[likely]] {
+            const bool straightThrough = !checkBreakpoints && !block.mayEndInside(at, stopAddress) &&
                                          (!limited || stepLimit - steps >= block.count);
             const uint16_t start = ip;
             if (straightThrough) {
@@ -110,7 +110,7 @@ template <class M, bool recordHistory, bool checkBreakpoints, bool limited>
             } else {
                 const DecodedInstruction* d = block.instructions;
                 const DecodedInstruction* const end = d + block.count;
-                for (; d != end && stillHolds(image, at + d->offset, *d); ++d) {
+                for (; d != end && stillHoldsIn(image + at, *d); ++d) {
                     ip = d->handler(cpu, *d, static_cast<uint16_t>(start + d->next));
                     if (ends(1, why)) return why;
                 }

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <set>
 #include <ostream>
 #include <string>
 #include <tuple>
@@ -163,6 +164,20 @@ const Guest kGuests[] = {
          c.ds = 0x2000; c.es = 0x3000; c.bx = 0x0010; c.di = 0x0020; c.bp = 0x0030; c.si = 0x0040;
          for (uint32_t i = 0; i < 0x60; ++i) c.memory[0x20000 + i] = static_cast<uint8_t>(0x5B + 7 * i);
      }},
+    // jmp 0106 / 0102: add ax,cx / inc bx / ret / 0106: mov cx,3 / call 0102 / inc dx / jmp 0110 /
+    // int3 (jumped over) / 0110: loop 0109 / int3: blocks go on at the targets of the CALL and the
+    // JMPs, the one from 0109 at a routine before its own start.
+    {"CallsAndJumpsIntoTheirTargets",
+     {0xEB, 0x04, 0x01, 0xC8, 0x43, 0xC3, 0xB9, 0x03, 0x00, 0xE8, 0xF6, 0xFF, 0x42, 0xEB, 0x01, 0xCC, 0xE2, 0xF7,
+      0xCC},
+     [](Cpu& c) { c.ax = 0x0011; }},
+    // 4040: call 4045 / int3 / nop / 4045: inc ax / inc ax / dec dx / ret, SP set for each mode's
+    // stack so that the CALL's return address (43 40) lands on the first INC of the routine its
+    // block goes on in, making it inc bx / inc ax; the RET then takes the same word back to the INT3.
+    {"CallPushesOverTheRoutineItGoesOnIn", {0xE8, 0x02, 0x00, 0xCC, 0x90, 0x40, 0x40, 0x4A, 0xC3},
+     [](Cpu& c) {
+         c.ip = 0x4040; c.sp = c.mode == CpuMode::exact ? 0x4047 : 0x4045;
+     }},
     // mov cx,3 / add byte [010a],1 / add bx,1 / loop 0103 / int3: each pass raises the immediate of
     // the instruction after the patching one, in the same block (BX = 2 + 3 + 4).
     {"PatchesTheImmediateOfItsNextInstruction",
@@ -269,6 +284,33 @@ TEST_P(RunLoopGuests, EndAsSingleStepsWithAndWithoutEveryStepLimit) {
                               end.value_or(RunEnd::stepLimit)));
     }
     EXPECT_TRUE(runEndsAs(runner.cpu, start.cpu, RunStops{kNowhere, false, 0}, stepped.cpu, *end));
+}
+
+// With the stop address at each address the steps pass (where an instruction ends, inside a block
+// or at a CALL's or JMP's target), the run stops where the steps first reach it.
+TEST_P(RunLoopGuests, StopAtEveryAddressTheStepsPass) {
+    const auto& [guest, mode] = GetParam();
+    TestMachine start, runner;
+    setUpGuest(start, guest, mode);
+    const QuietStdout quiet;
+    std::vector<uint32_t> passed;
+    {
+        TestMachine stepped;
+        copyMachine(stepped.cpu, start.cpu);
+        for (uint64_t steps = 1;; ++steps) {
+            ASSERT_LT(steps, kRunaway) << "the guest runs on and on";
+            step(stepped.cpu);
+            passed.push_back(linearOf(stepped.cpu.cs, stepped.cpu.ip));
+            if (endAfterStep(stepped.cpu, RunStops{kNowhere, false, 0}, steps)) break;
+        }
+    }
+    for (const uint32_t address : std::set<uint32_t>(passed.begin(), passed.end())) {
+        TestMachine stepped;
+        copyMachine(stepped.cpu, start.cpu);
+        const RunStops stops{address, false, 0};
+        const RunEnd end = stepUntil(stepped.cpu, stops);
+        ASSERT_TRUE(runEndsAs(runner.cpu, start.cpu, stops, stepped.cpu, end));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(RunLoop, RunLoopGuests,
