@@ -51,12 +51,8 @@ inline uint64_t windowAt(const uint8_t* image, uint32_t linear) {
     return window;
 }
 
-// Whether the instruction still has the bytes it was decoded from, at the linear address given.
-inline bool stillHolds(const uint8_t* image, uint32_t linear, const DecodedInstruction& d) {
-    return (windowAt(image, linear) & d.mask) == d.bytes;
-}
-
-// The same, for an instruction of the block whose first byte is at `code`.
+// Whether the instruction still has the bytes it was decoded from, in the image of the block
+// whose first instruction's first byte is at `code`.
 inline bool stillHoldsIn(const uint8_t* code, const DecodedInstruction& d) {
     return (windowAt(code + d.offset, 0) & d.mask) == d.bytes;
 }
