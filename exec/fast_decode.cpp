@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 #include "exec/fast_alu.h"
 #include "exec/fast_control.h"
@@ -326,7 +327,7 @@ void decodeBlock(DecodedBlock& b, const uint8_t* image, uint32_t linear) {
     b.count = 0;
     int32_t offset = 0;  // of the next instruction
     int32_t lowestOffset = 0, highestOffset = 0;
-    int32_t firstInner = 0, lastInner = 0;  // of the instructions after the first
+    int32_t firstInner = INT32_MAX, lastInner = INT32_MIN;  // of the instructions after the first
     for (unsigned bytes = 0; b.count < kBlockInstructions && bytes <= kLongestSpan;) {
         const int64_t at = static_cast<int64_t>(linear) + offset;
         if (at < 0 || at > kLastWindowStart || offset < kLowestOffset || offset > kHighestOffset) break;
@@ -337,8 +338,7 @@ void decodeBlock(DecodedBlock& b, const uint8_t* image, uint32_t linear) {
         d.next = static_cast<uint16_t>(offset + d.length);
         lowestOffset = std::min(lowestOffset, offset);
         highestOffset = std::max(highestOffset, offset);
-        if (b.count == 1) firstInner = lastInner = offset;
-        if (b.count > 1) {
+        if (b.count != 0) {
             firstInner = std::min(firstInner, offset);
             lastInner = std::max(lastInner, offset);
         }
@@ -352,8 +352,9 @@ void decodeBlock(DecodedBlock& b, const uint8_t* image, uint32_t linear) {
         }
     }
     setStartingIps(b, lowestOffset, highestOffset);
-    b.firstInner = static_cast<int16_t>(firstInner);
-    b.innerStarts = static_cast<uint16_t>(b.count < 2 ? 0 : lastInner - firstInner + 1);
+    const bool inner = b.count > 1;
+    b.firstInner = static_cast<int16_t>(inner ? firstInner : 0);
+    b.innerStarts = static_cast<uint16_t>(inner ? lastInner - firstInner + 1 : 0);
 }
 
 template void decodeBlock<StandardMode>(DecodedBlock&, const uint8_t*, uint32_t);

@@ -263,6 +263,12 @@ struct QuietStdout {
 
 std::string modeName(CpuMode mode) { return mode == CpuMode::exact ? "exact" : "standard"; }
 
+// A test's name for a (case, mode) parameter: the case's name and the mode.
+template <class Case>
+std::string caseInMode(const testing::TestParamInfo<std::tuple<Case, CpuMode>>& info) {
+    return std::string(std::get<0>(info.param).name) + "_" + modeName(std::get<1>(info.param));
+}
+
 using GuestInMode = std::tuple<Guest, CpuMode>;
 
 class RunLoopGuests : public ::testing::TestWithParam<GuestInMode> {};
@@ -316,10 +322,7 @@ TEST_P(RunLoopGuests, StopAtEveryAddressTheStepsPass) {
 INSTANTIATE_TEST_SUITE_P(RunLoop, RunLoopGuests,
                          ::testing::Combine(::testing::ValuesIn(kGuests),
                                             ::testing::Values(CpuMode::standard, CpuMode::exact)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) + "_" +
-                                    modeName(std::get<1>(info.param));
-                         });
+                         caseInMode<Guest>);
 
 // ---- the stop conditions inside blocks
 
@@ -381,10 +384,7 @@ TEST_P(RunLoopStops, AtTheInstructionSingleStepsStopAt) {
 INSTANTIATE_TEST_SUITE_P(RunLoop, RunLoopStops,
                          ::testing::Combine(::testing::ValuesIn(kStops),
                                             ::testing::Values(CpuMode::standard, CpuMode::exact)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) + "_" +
-                                    modeName(std::get<1>(info.param));
-                         });
+                         caseInMode<StopCase>);
 
 // ---- the last memory operand's address
 
